@@ -1,0 +1,60 @@
+#pragma once
+// Geometric operations and the spatial search, over the GEOS C API.
+//
+// A Polygon is turned into a GEOS (multi)polygon by orientation: clockwise
+// rings are shells, counter-clockwise rings are holes of the smallest shell
+// that contains their first point (a hole no shell contains becomes a shell
+// of its own). Results come back the same way: shells clockwise, holes
+// counter-clockwise, no closing points.
+
+#include "pipeline/gis/geometry.h"
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace plyvet::gis {
+
+// The part of `a` inside `b`; std::nullopt when they share no area.
+std::optional<Polygon> intersection(const Polygon& a, const Polygon& b);
+
+// The part of `a` outside `b`; std::nullopt when `b` covers `a` completely.
+std::optional<Polygon> difference(const Polygon& a, const Polygon& b);
+
+// True when `p` lies inside `polygon` or on its boundary.
+bool containsPoint(const Polygon& polygon, Point p);
+
+// Centroid of the polygon's area. Raises for an empty polygon.
+Point centroid(const Polygon& polygon);
+
+// Distance from `p` to the polygon (0 inside).
+double distance(const Polygon& polygon, Point p);
+
+// Relation codes of the spatial search.
+enum class Relation : int {
+    Overlapping = 6,  // candidates that share area or boundary with the search shape
+    Identical = 14,   // shapes that cover exactly the same area as the search shape
+};
+
+// A spatial index over a fixed list of polygons (a GEOSSTRtree). A search
+// looks up bounding-box candidates in the tree and tests only those with the
+// relation, so the cost grows with the number of real candidates, never with
+// the square of the layer size.
+class SpatialIndex {
+public:
+    explicit SpatialIndex(std::span<const Polygon> polygons);
+    ~SpatialIndex();
+    SpatialIndex(SpatialIndex&&) noexcept;
+    SpatialIndex& operator=(SpatialIndex&&) noexcept;
+
+    // Indexes (into the list given at construction) of the polygons in
+    // `relation` with `shape`, in increasing order.
+    std::vector<int> search(const Polygon& shape, Relation relation) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace plyvet::gis

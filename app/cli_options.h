@@ -1,0 +1,27 @@
+#pragma once
+// Parsing of the command line: `plyvet correct [options] FILE.shp...`.
+// Pure and Qt-free so it can be tested on its own.
+
+#include "pipeline/run_options.h"
+
+#include <string>
+#include <vector>
+
+namespace plyvet::app {
+
+enum class Command { None, Help, Version, Correct };
+
+struct CommandLine {
+    Command command = Command::None;
+    RunOptions options;
+    RunSettings settings;
+    std::vector<std::string> files;
+    std::string error;  // a usage error; empty when the line is fine
+};
+
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// The help text of the command line (German, like the program).
+std::string usageText();
+
+}  // namespace plyvet::app

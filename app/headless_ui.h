@@ -1,0 +1,38 @@
+#pragma once
+// The Ui of the headless commands: messages go to stderr; a question
+// that no option answers gets the answer that keeps data safe (No, Cancel,
+// no new name), and says so.
+
+#include "pipeline/ui.h"
+
+#include <cstdio>
+#include <string>
+
+namespace plyvet::app {
+
+class HeadlessUi : public Ui {
+public:
+    explicit HeadlessUi(std::FILE* out = stderr);
+
+    Answer message(const Message& message) override;
+    std::string inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText) override;
+    bool settingsDialog(RunSettings& settings) override;
+    std::string chooseOutputFolder() override;
+    void setStatus(std::string_view text) override;
+    void setStep(std::string_view text) override;
+    void progressRange(int minimum, int maximum) override;
+    void progressValue(int value) override;
+    void pumpEvents() override {}
+
+private:
+    void print(std::string_view title, std::string_view text);
+    void endProgressLine();
+
+    std::FILE* out_;
+    bool terminal_;
+    bool progressShown_ = false;
+    int maximum_ = 0;
+    std::string status_;
+};
+
+}  // namespace plyvet::app

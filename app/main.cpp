@@ -1,0 +1,108 @@
+// plyvet: without a command the main window (not built yet: usage); with a
+// command the same correction code runs headless.
+
+#include "app/cli_options.h"
+#include "app/headless_ui.h"
+#include "geolib/binding.h"
+#include "pipeline/correction_run.h"
+#include "pipeline/gis/runtime_error.h"
+#include "pipeline/home.h"
+#include "pipeline/log_file.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifndef PLYVET_VERSION
+#define PLYVET_VERSION "0.0.0"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace plyvet;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int printVersion() {
+    std::printf("plyvet Version: %s\n", PLYVET_VERSION);
+    try {
+        std::printf("Hilfsbibliothek %s Version: %s\n", geolib::libraryFileName().c_str(), geolib::gvss().c_str());
+    } catch (const RuntimeError& e) {
+        std::printf("Hilfsbibliothek: %s\n", e.description().c_str());
+    }
+    return kExitOk;
+}
+
+int runCorrect(app::CommandLine& cl) {
+    app::HeadlessUi ui;
+    const std::string programFolder = home();
+    LogFile programLog(fs::path(programFolder) / "plyvet.log");
+    if (!programLog.create()) {
+        ui.message({"Entfernen Sie bitte den Schreibschutz von Datei plyvet.log im Verzeichnis " + programFolder +
+                    "."});
+        return kExitFailed;
+    }
+
+    int exitCode = kExitOk;
+    std::vector<std::string> list;
+    for (const auto& file : cl.files) {
+        std::error_code ec;
+        const fs::path p(file);
+        if (!fs::is_regular_file(p, ec)) {
+            ui.message({"Shapefile " + file + " nicht vorhanden."});
+            exitCode = kExitFailed;
+        } else if (p.extension().string().size() != 4 ||
+                   (p.extension() != ".shp" && p.extension() != ".SHP" && p.extension() != ".Shp")) {
+            ui.message({file + " ist keine .shp-Datei."});
+            exitCode = kExitFailed;
+        } else {
+            list.push_back(file);
+        }
+    }
+
+    CorrectionRun run(ui, cl.settings, cl.options, programLog);
+    run.run(list);
+
+    for (const auto& r : run.results()) {
+        if (r.corrected) {
+            std::printf("%s: korrigiert nach %s (%d von %d Datensätzen übernommen)\n", r.source.c_str(),
+                        r.output.string().c_str(), r.recordsWritten, r.recordsRead);
+        } else {
+            std::printf("%s: nicht korrigiert\n", r.source.c_str());
+            exitCode = kExitFailed;
+        }
+        if (!r.checkLog.empty()) std::printf("  Prüfprotokoll: %s\n", r.checkLog.string().c_str());
+    }
+    for (const auto& left : list) {
+        std::printf("%s: nicht bearbeitet (Lauf abgebrochen)\n", left.c_str());
+        exitCode = kExitFailed;
+    }
+    std::printf("Programmprotokoll: %s\n", programLog.path().string().c_str());
+    return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    app::CommandLine cl = app::parseCommandLine(args);
+    if (!cl.error.empty()) {
+        std::fprintf(stderr, "plyvet: %s\n\n%s", cl.error.c_str(), app::usageText().c_str());
+        return kExitUsage;
+    }
+    switch (cl.command) {
+        case app::Command::Help: std::printf("%s", app::usageText().c_str()); return kExitOk;
+        case app::Command::Version: return printVersion();
+        case app::Command::Correct: return runCorrect(cl);
+        case app::Command::None: break;
+    }
+    // The main window arrives with the graphical shell; until then the
+    // program explains its command line.
+    std::fprintf(stderr, "%s", app::usageText().c_str());
+    return kExitUsage;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The correction run: the list loop and the correction of one shapefile
+// into its copy "<name>_x". It shows nothing itself; every question and
+// message goes through the Ui it is given.
+
+#include "pipeline/field_plan.h"
+#include "pipeline/log_file.h"
+#include "pipeline/object_label.h"
+#include "pipeline/run_options.h"
+#include "pipeline/ui.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plyvet {
+
+namespace gis {
+class ShapefileReader;
+class ShapefileWriter;
+}  // namespace gis
+
+// What became of one file of the list.
+struct FileResult {
+    std::string source;                 // the path as listed
+    bool corrected = false;             // the output was written completely
+    std::filesystem::path checkLog;     // empty when it could not be created
+    std::filesystem::path output;       // the output .shp, empty when none was created
+    int recordsRead = 0;
+    int recordsWritten = 0;
+};
+
+class CorrectionRun {
+public:
+    // `programLog` must already have been created (once per program start).
+    CorrectionRun(Ui& ui, RunSettings& settings, RunOptions& options, LogFile programLog);
+
+    // Walks `list` from the last entry to the first and corrects each file
+    // that exists. Corrected or failed entries leave the list; entries that
+    // are empty or name no file stay, and so does the entry at which a
+    // refusal stopped the run.
+    void run(std::vector<std::string>& list);
+
+    // Corrects one shapefile given by its full path ending in ".shp".
+    // True when the output was written completely. Never throws.
+    bool correctShapeFile(std::string path);
+
+    const std::vector<FileResult>& results() const { return results_; }
+
+private:
+    enum class Verdict { Write, Skip, Stop };
+
+    bool correct(std::string& path, FileResult& result);
+    bool prepareOutputFolder(std::filesystem::path& folder);
+    bool copyRecords(const gis::ShapefileReader& reader, gis::ShapefileWriter& writer,
+                     const FieldPlan& plan, FileResult& result);
+    Verdict copyRecord(const gis::ShapefileReader& reader, gis::ShapefileWriter& writer,
+                       const FieldPlan& plan, int record);
+
+    // Check-log lines about the current object.
+    void objectLine(std::string_view suffix);
+    // Logs an unsolvable problem of the current object and decides by the
+    // "bei nicht auflösbarem Problem" choice whether to skip it or stop.
+    Verdict unsolvable(std::string_view description);
+    void showAndLog(const Message& message);
+
+    Ui& ui_;
+    RunSettings& settings_;
+    RunOptions& options_;
+    LogFile programLog_;
+    LogFile checkLog_;
+    std::string sourceFolder_;
+    std::string baseName_;
+    ObjectLabel label_;
+    std::string labelValue_;
+    std::vector<FileResult> results_;
+};
+
+}  // namespace plyvet

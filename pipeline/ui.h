@@ -1,0 +1,58 @@
+#pragma once
+// Everything the run driver and the layer operations ask a person or show
+// them goes through this interface: the GUI answers with widgets, the
+// command line from its options, tests with scripted answers.
+
+#include "pipeline/run_options.h"
+
+#include <string>
+#include <string_view>
+
+namespace plyvet {
+
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Icon { None, Critical, Question, Exclamation, Information };
+enum class Answer { Ok, Cancel, Yes, No };
+
+inline constexpr std::string_view kDefaultTitle = "Polyvet";
+
+struct Message {
+    std::string text;
+    std::string title = std::string(kDefaultTitle);
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::None;
+    Answer defaultButton = Answer::Ok;
+};
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // A message box; returns the button pressed.
+    virtual Answer message(const Message& message) = 0;
+
+    // An input box with a default text. Cancel returns an empty text, like an
+    // emptied box: the callers treat both alike.
+    virtual std::string inputBox(std::string_view prompt, std::string_view title,
+                                 std::string_view defaultText) = 0;
+
+    // The settings dialog for the three run settings. Returns true when it
+    // was confirmed (the settings may have changed), false when cancelled.
+    virtual bool settingsDialog(RunSettings& settings) = 0;
+
+    // The folder choice for the output; empty when cancelled.
+    virtual std::string chooseOutputFolder() = 0;
+
+    // Status line (lblStatus) and step line (lblStep).
+    virtual void setStatus(std::string_view text) = 0;
+    virtual void setStep(std::string_view text) = 0;
+
+    // Progress of the current file: a range, then values within it.
+    virtual void progressRange(int minimum, int maximum) = 0;
+    virtual void progressValue(int value) = 0;
+
+    // Called once per record: the GUI processes pending window events here.
+    virtual void pumpEvents() = 0;
+};
+
+}  // namespace plyvet

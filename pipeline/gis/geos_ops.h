@@ -37,6 +37,13 @@ enum class Relation : int {
     Identical = 14,   // shapes that cover exactly the same area as the search shape
 };
 
+// The relation test of the spatial search for one pair, without an index:
+// Identical is topological equality (another start vertex or ring direction
+// is still identical), Overlapping is "shares any point". A polygon without
+// area (no ring that encloses any) relates to nothing. Raises on an unknown
+// relation code or when the geometry library fails on the input.
+bool relates(const Polygon& candidate, const Polygon& shape, Relation relation);
+
 // A spatial index over a fixed list of polygons (a GEOSSTRtree). A search
 // looks up bounding-box candidates in the tree and tests only those with the
 // relation, so the cost grows with the number of real candidates, never with

@@ -1,0 +1,173 @@
+// End-to-end tests of the built `plyvet` program.
+
+#include "support/testsupport.h"
+#include "tools/samplegen/samplegen.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace plyvet {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CommandResult;
+
+class PlyvetCommand : public ::testing::Test {
+protected:
+    test::TempDir dir{"plyvet-cli"};
+    fs::path home = dir / "programm";
+    fs::path src = dir / "quelle";
+    fs::path out = dir / "ziel";
+    std::map<fs::path, test::FileSetDigest> sources;
+
+    void SetUp() override {
+        fs::create_directories(home);
+        fs::create_directories(src);
+        fs::create_directories(out);
+    }
+    void TearDown() override {
+        for (const auto& [shp, digest] : sources) EXPECT_EQ(test::tripleDigest(shp), digest) << shp;
+    }
+    fs::path remember(const fs::path& shp) {
+        sources[shp] = test::tripleDigest(shp);
+        return shp;
+    }
+    fs::path sample(std::string_view name = "flur") {
+        samplegen::write(samplegen::sampleLayer(), src / std::string(name));
+        return remember(src / (std::string(name) + ".shp"));
+    }
+    CommandResult plyvet(std::vector<std::string> args) {
+        args.insert(args.begin(), test::binPath("plyvet").string());
+        return test::runCommand(args, {{"PLYVET_HOME", home.string()}});
+    }
+};
+
+TEST_F(PlyvetCommand, CorrectsTheSampleAndSaysWhereEverythingWent) {
+    const fs::path shp = sample();
+    const auto r = plyvet({"correct", "--output", out.string(), shp.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+    EXPECT_TRUE(fs::exists(out / "flur_x.shp"));
+    EXPECT_TRUE(fs::exists(out / "flur_x.dbf"));
+    EXPECT_TRUE(fs::exists(out / "flur_x.cpg"));
+    EXPECT_NE(r.stdoutText.find((out / "flur_x.shp").string()), std::string::npos) << r.stdoutText;
+    EXPECT_NE(r.stdoutText.find((src / "flur_k.log").string()), std::string::npos);
+    EXPECT_NE(r.stdoutText.find((home / "plyvet.log").string()), std::string::npos);
+    EXPECT_TRUE(fs::exists(home / "plyvet.log"));
+}
+
+TEST_F(PlyvetCommand, CopiesAFileWrittenByAnotherToolIntact) {
+    if (!test::haveOgr()) GTEST_SKIP() << "gdal-bin not installed";
+    const fs::path shp = src / "fremd.shp";
+    test::ogrFromWkt(shp, {{"ID", "Integer"}, {"NAME", "String(30)"}, {"WERT", "Real(12.4)"}, {"DATUM", "Date"}},
+                     {{"POLYGON ((0 0, 0 10, 10 10, 10 0, 0 0), (2 2, 8 2, 8 8, 2 8, 2 2))",
+                       {"1", "Gärten am Fluß", "12.5", "2020-02-29"}},
+                      {"MULTIPOLYGON (((20 0, 20 5, 25 5, 25 0, 20 0)), ((30 0, 30 5, 35 5, 35 0, 30 0)))",
+                       {"2", "Wiese", "-0.0001", ""}},
+                      {"POLYGON ((100.123456789 200.987654321, 100.5 201.5, 101.25 200.75, 100.123456789 "
+                       "200.987654321))",
+                       {"3", "", "", "1999-12-31"}}},
+                     {.encoding = "CP1252"});
+    remember(shp);
+    const auto r = plyvet({"correct", "--output", out.string(), shp.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.stderrText;
+
+    // GDAL reads both and must see the same features: strip the lines that name the file.
+    auto features = [](const fs::path& p) {
+        const std::string s = test::ogrinfoSummary(p, true);
+        const auto start = s.find("OGRFeature");
+        return start == std::string::npos ? std::string() : s.substr(start);
+    };
+    const std::string original = features(shp);
+    ASSERT_FALSE(original.empty());
+    std::string copy = features(out / "fremd_x.shp");
+    copy = std::regex_replace(copy, std::regex("fremd_x"), "fremd");
+    EXPECT_EQ(copy, original);
+}
+
+TEST_F(PlyvetCommand, UsageErrorsExitWithTwo) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{}, "plyvet correct"},
+        {{"correct"}, "Keine Shapefiles angegeben."},
+        {{"correct", "x.shp"}, "--output VERZ oder --in-source-folder"},
+        {{"unsinn"}, "Unbekannter Befehl: unsinn"},
+        {{"correct", "--output", "x", "--delete-points-on-line", "x.shp"}, "Unbekannte Option"},
+    };
+    for (const auto& c : cases) {
+        const auto r = plyvet(c.args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.stderrText.find(c.says), std::string::npos) << r.stderrText;
+    }
+}
+
+TEST_F(PlyvetCommand, HelpAndVersion) {
+    const auto help = plyvet({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option : {"--output", "--in-source-folder", "--overwrite", "--keep-long-names", "--use-id",
+                               "--on-unsolvable", "--code-page"}) {
+        EXPECT_NE(help.stdoutText.find(option), std::string::npos) << option;
+    }
+    const auto version = plyvet({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_NE(version.stdoutText.find("4.0.1.1"), std::string::npos) << version.stdoutText;
+}
+
+TEST_F(PlyvetCommand, BadInputsFailClearlyAndTheRunGoesOn) {
+    const fs::path good = sample("gut");
+    samplegen::write(samplegen::sampleLayer(), src / "ohnedbf");
+    fs::remove(src / "ohnedbf.dbf");
+    remember(src / "ohnedbf.shp");
+    test::writeFile(src / "text.txt", "kein shapefile");
+    const auto r = plyvet({"correct", "--output", out.string(), (src / "fehlt.shp").string(),
+                           (src / "text.txt").string(), (src / "ohnedbf.shp").string(), good.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.stderrText.find("fehlt.shp"), std::string::npos) << r.stderrText;
+    EXPECT_NE(r.stderrText.find("text.txt ist keine .shp-Datei"), std::string::npos) << r.stderrText;
+    EXPECT_NE(r.stderrText.find("ohnedbf.shp fehlgeschlagen"), std::string::npos) << r.stderrText;
+    EXPECT_NE(r.stderrText.find("ohnedbf.dbf"), std::string::npos) << "names the missing file: " << r.stderrText;
+    EXPECT_TRUE(fs::exists(out / "gut_x.shp"));
+    EXPECT_FALSE(fs::exists(out / "ohnedbf_x.shp"));
+}
+
+TEST_F(PlyvetCommand, MissingOutputFolderFails) {
+    const fs::path shp = sample();
+    const auto r = plyvet({"correct", "--output", (dir / "nirgends").string(), shp.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.stderrText.find("Ausgabe-Verzeichnis " + (dir / "nirgends").string() + " nicht vorhanden."),
+              std::string::npos)
+        << r.stderrText;
+}
+
+TEST_F(PlyvetCommand, ExistingOutputIsKeptUnlessOverwriteIsGiven) {
+    const fs::path shp = sample();
+    ASSERT_EQ(plyvet({"correct", "--output", out.string(), shp.string()}).exitCode, 0);
+    test::writeFile(out / "flur_x.prj", "alt");
+    const auto before = test::tripleDigest(out / "flur_x.shp");
+
+    const auto refused = plyvet({"correct", "--output", out.string(), shp.string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.stderrText.find("flur_x bereits vorhanden"), std::string::npos) << refused.stderrText;
+    EXPECT_EQ(test::tripleDigest(out / "flur_x.shp"), before);
+
+    const auto replaced = plyvet({"correct", "--overwrite", "--output", out.string(), shp.string()});
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.stderrText;
+    EXPECT_FALSE(fs::exists(out / "flur_x.prj"));  // every file of the old output went
+}
+
+TEST_F(PlyvetCommand, LongNameNeedsKeepLongNames) {
+    const fs::path shp = sample("langername");
+    const auto refused = plyvet({"correct", "--output", out.string(), shp.string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.stderrText.find("Ausgangs-Shapefilename langername zu lang (10 Zeichen)."), std::string::npos);
+    EXPECT_FALSE(fs::exists(out / "langername_x.shp"));
+    const auto kept = plyvet({"correct", "--keep-long-names", "--output", out.string(), shp.string()});
+    EXPECT_EQ(kept.exitCode, 0) << kept.stderrText;
+    EXPECT_TRUE(fs::exists(out / "langername_x.shp"));
+}
+
+}  // namespace
+}  // namespace plyvet

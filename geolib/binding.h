@@ -4,21 +4,32 @@
 // normal library search path. A missing library or export makes that call
 // raise a RuntimeError (53 for the library, 453 for the export) whose
 // source is "Plyvet"; the cleaners trap it at creation.
+//
+// A failed load is not remembered: the next call tries again. Calls come from
+// one thread; the bindings themselves are safe to make from several.
 
 #include "geolib/plyvet_exports.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace plyvet::geolib {
 
 // The folder searched first for the library (the program folder). Resets
-// bindings already made, so tests can point it at another folder.
+// bindings already made, so tests can point it at another folder. An empty
+// path restores the default: the folder of the running executable.
 void setLibraryFolder(const std::filesystem::path& folder);
 
-// File name of the library on this platform ("libPlyvet.so", "Plyvet.dll").
+// File name of the library looked up ("libPlyvet.so", "Plyvet.dll" unless
+// overridden below).
 std::string libraryFileName();
+
+// Overrides the file name looked up, in the folder and in the normal search;
+// an empty name restores the platform's name. Resets bindings already made.
+// For tests that need a name the normal search cannot find.
+void setLibraryFileName(std::string_view fileName);
 
 std::int32_t gvrs();
 std::string gvss();

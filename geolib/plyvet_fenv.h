@@ -47,6 +47,11 @@ inline constexpr std::uint32_t kMxcsrWanted = 0x1F80;
 // exception never gets a trap from inside the library. When the caller already
 // runs in the wanted environment (the system default) it costs two register
 // reads and changes nothing.
+//
+// On x86 the x87 state is saved with the no-wait FNSTENV, which also masks
+// every x87 exception: a flag the caller left pending under an unmasked trap
+// cannot fire at the library's first x87 instruction, and comes back with the
+// caller's environment at the end, as it would have without the call.
 class ExtendedNearestScope {
 public:
     ExtendedNearestScope() noexcept {
@@ -54,14 +59,15 @@ public:
         const std::uint16_t cw = readX87ControlWord();
         bool fits = (cw & kX87Fields) == kX87Wanted;
 #if defined(PLYVET_SSE)
-        const std::uint32_t csr = _mm_getcsr();
-        fits = fits && (csr & kMxcsrFields) == kMxcsrWanted;
+        savedMxcsr_ = _mm_getcsr();
+        fits = fits && (savedMxcsr_ & kMxcsrFields) == kMxcsrWanted;
 #endif
-        if (fits || std::fegetenv(&saved_) != 0) return;
+        if (fits) return;
         restore_ = true;
+        __asm__ __volatile__("fnstenv %0" : "=m"(savedX87_));
         writeX87ControlWord(static_cast<std::uint16_t>((cw & ~kX87Fields) | kX87Wanted));
 #if defined(PLYVET_SSE)
-        _mm_setcsr((csr & ~kMxcsrFields) | kMxcsrWanted);
+        _mm_setcsr((savedMxcsr_ & ~kMxcsrFields) | kMxcsrWanted);
 #endif
 #else
         if (std::fegetround() == FE_TONEAREST || std::feholdexcept(&saved_) != 0) return;
@@ -71,14 +77,30 @@ public:
     }
 
     ~ExtendedNearestScope() {
-        if (restore_) std::fesetenv(&saved_);
+        if (!restore_) return;
+#if defined(PLYVET_X87)
+        __asm__ __volatile__("fldenv %0" : : "m"(savedX87_) : "memory");
+#if defined(PLYVET_SSE)
+        _mm_setcsr(savedMxcsr_);
+#endif
+#else
+        std::fesetenv(&saved_);
+#endif
     }
 
     ExtendedNearestScope(const ExtendedNearestScope&) = delete;
     ExtendedNearestScope& operator=(const ExtendedNearestScope&) = delete;
 
 private:
+#if defined(PLYVET_X87)
+    struct X87Environment {
+        std::uint16_t words[14];  // the 28-byte FNSTENV image
+    };
+    X87Environment savedX87_{};
+    std::uint32_t savedMxcsr_ = 0;
+#else
     std::fenv_t saved_{};
+#endif
     bool restore_ = false;
 };
 

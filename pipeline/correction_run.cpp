@@ -131,7 +131,10 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
     result.checkLog = checkLog_.path();
 
     path = std::string(text::trim(path));
-    const fs::path sourcePath(path);
+    std::error_code ec;
+    // A path relative to the working folder names its folder explicitly, so
+    // every message and log line says where the file is.
+    const fs::path sourcePath = fs::absolute(fs::path(path), ec).lexically_normal();
     sourceFolder_ = sourcePath.parent_path().string();
     const std::string fileName = sourcePath.filename().string();
     baseName_ = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
@@ -164,7 +167,6 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
 
     ui_.setStatus("Bitte warten. Überprüfung und Korrektur der ausgewählten Shapefiles.");
 
-    std::error_code ec;
     if (!fs::is_directory(sourceFolder_, ec)) {
         showAndLog({"Shapefile " + sourceFolder_ + " nicht vorhanden!", "Dateinamen überprüfen.", Buttons::Ok,
                     Icon::Critical});

@@ -140,6 +140,11 @@ ConvertedValue convertValue(std::string_view raw, const FieldDef& output, bool w
         }
         case FieldType::Date:
             if (trimmed.empty()) return result;
+            // Some writers store "no date" as eight zeros; it is kept as written.
+            if (trimmed == "00000000") {
+                result.value = std::string(trimmed);
+                return result;
+            }
             if (!isValidDate(trimmed)) {
                 result.note = "( Feld " + output.name + " weist ein ungültiges Datum auf (" +
                               std::string(trimmed) + ") und wird zurückgesetzt )";

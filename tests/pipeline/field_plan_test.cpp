@@ -112,6 +112,7 @@ TEST(FieldPlan, ConvertValues) {
         {"widened that does not fit fails", "12345678901234567890", wide, true, std::nullopt, true, ""},
         {"valid date", "20240229", date, false, "20240229", false, ""},
         {"empty date is null without note", "        ", date, false, std::nullopt, false, ""},
+        {"zero date is another writer's null", "00000000", date, false, "00000000", false, ""},
         {"invalid date is reset and noted", "20230229", date, false, std::nullopt, false,
          "( Feld DATUM weist ein ungültiges Datum auf (20230229) und wird zurückgesetzt )"},
         {"date of letters is reset", "abcdefgh", date, false, std::nullopt, false,

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <system_error>
 
 namespace plyvet::gis {
@@ -211,6 +212,33 @@ FieldDef describeField(char native, std::string name, int width, int decimals) {
 
 bool isNumeric(FieldType t) { return t == FieldType::Integer || t == FieldType::Double; }
 
+std::uint32_t bigEndian32(const unsigned char* b) {
+    return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | std::uint32_t{b[3]};
+}
+
+// Reads `n` bytes at `offset`; false when the file ends before.
+bool readAt(std::ifstream& in, std::uint64_t offset, unsigned char* out, std::size_t n) {
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(offset));
+    in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(n));
+    return static_cast<std::size_t>(in.gcount()) == n;
+}
+
+// The 100-byte header of .shp and .shx starts with the file code 9994;
+// shapelib reads past a wrong one and takes garbage for counts and types.
+void checkMainHeader(const fs::path& shown, const fs::path& file, const char* role) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char head[100] = {};
+    if (!in || !readAt(in, 0, head, sizeof head)) {
+        fail(shown, std::string("Der Dateikopf der ") + role + " " + file.filename().string() +
+                        " ist unvollständig (kürzer als 100 Byte).");
+    }
+    if (bigEndian32(head) != 9994) {
+        fail(shown, std::string("Der Dateikopf der ") + role + " " + file.filename().string() +
+                        " ist beschädigt (keine Shapefile-Kennung).");
+    }
+}
+
 }  // namespace
 
 int shapeTypeCode(int shapefileType) {
@@ -234,6 +262,7 @@ struct ShapefileReader::Impl {
     std::vector<int> fieldOffset;
     std::vector<int> fieldWidth;
     std::string codePage;
+    mutable std::ifstream shpStream;  // for the record headers, which shapelib does not compare with the index
 
     [[noreturn]] void failShp(const std::string& cause) const { fail(path, cause); }
 };
@@ -247,7 +276,8 @@ ShapefileReader::ShapefileReader(const fs::path& shpPath) : impl_(std::make_uniq
     if (!shpFile) {
         m.failShp("Die Geometriedatei " + withExtension(base, ".shp").string() + " ist nicht vorhanden.");
     }
-    if (!findCompanion(base, ".shx")) {
+    const auto shxFile = findCompanion(base, ".shx");
+    if (!shxFile) {
         m.failShp("Die Indexdatei " + withExtension(base, ".shx").string() + " ist nicht vorhanden.");
     }
     const auto dbfFile = findCompanion(base, ".dbf");
@@ -261,6 +291,12 @@ ShapefileReader::ShapefileReader(const fs::path& shpPath) : impl_(std::make_uniq
     m.shpSize = fs::file_size(m.shpFile, ec);
     if (ec) {
         m.failShp("Die Größe der Geometriedatei kann nicht bestimmt werden (" + ec.message() + ").");
+    }
+    checkMainHeader(shpPath, m.shpFile, "Geometriedatei");
+    checkMainHeader(shpPath, *shxFile, "Indexdatei");
+    m.shpStream.open(m.shpFile, std::ios::binary);
+    if (!m.shpStream) {
+        m.failShp("Die Geometriedatei kann nicht geöffnet werden.");
     }
 
     SAHooks hooks = ourHooks();
@@ -348,10 +384,24 @@ std::optional<Polygon> ShapefileReader::polygon(int index) const {
     // truncated .shp or a lying .shx is reported here, before any read.
     const std::uint64_t offset = m.shp->panRecOffset[index];
     const std::uint64_t length = m.shp->panRecSize[index];
-    if (offset < 100 || offset + 8 + length > m.shpSize) {
+    if (offset < 100) {
+        m.failShp(rec + " liegt laut Indexdatei bei Byte " + num(static_cast<std::int64_t>(offset)) +
+                  ", also im Dateikopf (Indexdatei beschädigt).");
+    }
+    if (offset + 8 + length > m.shpSize) {
         m.failShp(rec + " liegt laut Indexdatei bei Byte " + num(static_cast<std::int64_t>(offset)) +
                   " mit " + num(static_cast<std::int64_t>(length)) + " Byte Inhalt, die Geometriedatei ist aber nur " +
                   num(static_cast<std::int64_t>(m.shpSize)) + " Byte lang (abgeschnitten oder beschädigt).");
+    }
+
+    unsigned char header[8] = {};
+    if (!readAt(m.shpStream, offset, header, sizeof header)) {
+        m.failShp(rec + ": Datensatzkopf kann nicht gelesen werden.");
+    }
+    const std::uint64_t headerLength = std::uint64_t{bigEndian32(header + 4)} * 2;
+    if (headerLength != length) {
+        m.failShp(rec + ": Länge im Datensatzkopf (" + num(static_cast<std::int64_t>(headerLength)) +
+                  " Byte) widerspricht der Indexdatei (" + num(static_cast<std::int64_t>(length)) + " Byte).");
     }
 
     ShpObjectPtr obj;

@@ -1,5 +1,7 @@
 #include "app/headless_ui.h"
 
+#include "pipeline/text.h"
+
 #include <unistd.h>
 
 namespace plyvet::app {
@@ -22,7 +24,8 @@ std::string terminalText(std::string_view text) {
 
 }  // namespace
 
-HeadlessUi::HeadlessUi(std::FILE* out) : out_(out), terminal_(::isatty(::fileno(out)) != 0) {}
+HeadlessUi::HeadlessUi(std::FILE* out, std::vector<Rename> renames)
+    : out_(out), terminal_(::isatty(::fileno(out)) != 0), renames_(std::move(renames)) {}
 
 void HeadlessUi::endProgressLine() {
     if (progressShown_) {
@@ -60,6 +63,33 @@ std::string HeadlessUi::inputBox(std::string_view prompt, std::string_view title
 }
 
 bool HeadlessUi::settingsDialog(RunSettings&) { return true; }
+
+bool HeadlessUi::fieldNameDialog(std::vector<FieldNameRow>& rows, std::string_view, std::string& editText) {
+    // The answers are the --rename options. The dialog would be shown again
+    // after a refused name; the same options would be refused again, so the
+    // second showing ends the file instead of looping.
+    if (++fieldDialogs_ > 1) {
+        print("Feldnamen", "Die mit --rename angegebenen Feldnamen wurden nicht angenommen.");
+        editText = rows.empty() ? std::string() : rows.front().newName;
+        return false;
+    }
+    for (auto& row : rows) {
+        bool answered = false;
+        for (const auto& [oldName, newName] : renames_) {
+            if (text::equalsIgnoreCase(oldName, row.oldName)) {
+                row.newName = newName;
+                answered = true;
+            }
+        }
+        if (!answered) {
+            print("Feldnamen", "Kein neuer Name für das Feld " + row.oldName + " (Option --rename " + row.oldName +
+                                   "=NEU).");
+            editText = row.oldName;
+            return false;
+        }
+    }
+    return true;
+}
 
 std::string HeadlessUi::chooseOutputFolder() { return {}; }
 

@@ -7,16 +7,22 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace plyvet::app {
 
 class HeadlessUi : public Ui {
 public:
-    explicit HeadlessUi(std::FILE* out = stderr);
+    using Rename = std::pair<std::string, std::string>;  // old field name, new field name
+
+    explicit HeadlessUi(std::FILE* out = stderr, std::vector<Rename> renames = {});
 
     Answer message(const Message& message) override;
     std::string inputBox(std::string_view prompt, std::string_view title, std::string_view defaultText) override;
     bool settingsDialog(RunSettings& settings) override;
+    bool fieldNameDialog(std::vector<FieldNameRow>& rows, std::string_view instruction,
+                         std::string& editText) override;
     std::string chooseOutputFolder() override;
     void setStatus(std::string_view text) override;
     void setStep(std::string_view text) override;
@@ -33,6 +39,8 @@ private:
     bool progressShown_ = false;
     int maximum_ = 0;
     std::string status_;
+    std::vector<Rename> renames_;
+    int fieldDialogs_ = 0;
 };
 
 }  // namespace plyvet::app

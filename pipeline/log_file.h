@@ -3,17 +3,12 @@
 // file, writing the line in Windows-1252 with CR LF and closing it again,
 // so the file is complete after every line and can be read during a run.
 
+#include "selfintersect/line_sink.h"
+
 #include <filesystem>
 #include <string_view>
 
 namespace plyvet {
-
-// What a component that reports in the check log needs: one call per line.
-class LineSink {
-public:
-    virtual ~LineSink() = default;
-    virtual void writeLine(std::string_view utf8Line) = 0;
-};
 
 class LogFile : public LineSink {
 public:

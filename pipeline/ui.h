@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plyvet {
 
@@ -39,6 +40,19 @@ public:
     // The settings dialog for the three run settings. Returns true when it
     // was confirmed (the settings may have changed), false when cancelled.
     virtual bool settingsDialog(RunSettings& settings) = 0;
+
+    // One row of the field-name dialog: an over-long name and its new name
+    // (empty until the user gives one).
+    struct FieldNameRow {
+        std::string oldName;
+        std::string newName;
+    };
+
+    // The field-name dialog. The user edits the new names of `rows`; true
+    // for "ok", false for "abbrechen". `editText` carries the text of the
+    // dialog's edit box out (the refusal message quotes it).
+    virtual bool fieldNameDialog(std::vector<FieldNameRow>& rows, std::string_view instruction,
+                                 std::string& editText) = 0;
 
     // The folder choice for the output; empty when cancelled.
     virtual std::string chooseOutputFolder() = 0;

@@ -22,6 +22,10 @@ public:
     std::deque<std::string> inputs;      // for input boxes; empty queue answers Cancel
     std::deque<bool> settingsAnswers;    // for the settings dialog; empty queue confirms
     std::deque<std::string> folders;     // for the folder choice; empty queue cancels
+    // For the field-name dialog: each entry answers one showing with the new
+    // names of its rows, in order; an empty queue answers "abbrechen".
+    std::deque<std::vector<std::string>> fieldNames;
+    std::string fieldNameEditText;       // what the edit box holds when cancelled
     std::vector<Asked> asked;
     std::vector<std::string> statuses;
     int pumps = 0;
@@ -49,6 +53,18 @@ public:
         const bool b = settingsAnswers.front();
         settingsAnswers.pop_front();
         return b;
+    }
+    bool fieldNameDialog(std::vector<FieldNameRow>& rows, std::string_view instruction,
+                         std::string& editText) override {
+        asked.push_back({"fields", {std::string(instruction), ""}, {}});
+        if (fieldNames.empty()) {
+            editText = fieldNameEditText;
+            return false;
+        }
+        const auto names = fieldNames.front();
+        fieldNames.pop_front();
+        for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) rows[i].newName = names[i];
+        return true;
     }
     std::string chooseOutputFolder() override {
         asked.push_back({"folder", {}, {}});

@@ -4,8 +4,13 @@
 // A Polygon is turned into a GEOS (multi)polygon by orientation: clockwise
 // rings are shells, counter-clockwise rings are holes of the smallest shell
 // that contains their first point (a hole no shell contains becomes a shell
-// of its own). Results come back the same way: shells clockwise, holes
-// counter-clockwise, no closing points.
+// of its own). Rings that enclose no area (fewer than 3 points, zero area)
+// are left out. Results come back the same way: shells clockwise, holes
+// counter-clockwise, no closing points; GEOS picks start vertex and part order.
+//
+// Failures of GEOS (an overlay of invalid input, for instance) raise a
+// RuntimeError with number err::kGisFailure. Each thread uses its own GEOS
+// context; a SpatialIndex must be used by one thread at a time.
 
 #include "pipeline/gis/geometry.h"
 
@@ -28,7 +33,7 @@ bool containsPoint(const Polygon& polygon, Point p);
 // Centroid of the polygon's area. Raises for an empty polygon.
 Point centroid(const Polygon& polygon);
 
-// Distance from `p` to the polygon (0 inside).
+// Distance from `p` to the polygon (0 inside); infinity for a polygon without area.
 double distance(const Polygon& polygon, Point p);
 
 // Relation codes of the spatial search.

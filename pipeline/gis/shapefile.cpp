@@ -551,6 +551,11 @@ ShapefileWriter::ShapefileWriter(const fs::path& basePath, std::span<const Field
     m.dbfFile = withExtension(basePath, ".dbf");
     m.fields.assign(fields.begin(), fields.end());
 
+    // shapelib keeps no record buffer for a table without fields and crashes
+    // on the first record; the format wants at least one field anyway.
+    if (m.fields.empty()) {
+        fail(m.dbfFile, "Eine Attributdatei braucht mindestens ein Feld.");
+    }
     for (std::size_t i = 0; i < m.fields.size(); ++i) {
         const FieldDef& f = m.fields[i];
         const std::string which = "Feld " + num(static_cast<std::int64_t>(i)) + " (" + f.name + ")";

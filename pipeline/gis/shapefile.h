@@ -23,7 +23,9 @@
 
 namespace plyvet::gis {
 
-// Field type codes of the field description.
+// Field type codes of the field description. dBase types without a code of
+// their own (memo 'M', binary 'B', timestamp '@', ...) read as String, so
+// their raw bytes can still be read and copied.
 enum class FieldType : int {
     Integer = 3,   // dBase 'N' without decimals
     Double = 5,    // dBase 'N' with decimals, or 'F'
@@ -92,7 +94,12 @@ class ShapefileWriter {
 public:
     // Creates "<basePath>.shp/.shx/.dbf" (and a .cpg when `codePage` is a
     // code page name rather than "LDID/<n>"). Existing files of that name are
-    // replaced. Raises when the files cannot be created or a field cannot be added.
+    // replaced, a stale .cpg is removed. Raises when the files cannot be
+    // created or a field cannot be added exactly as described: names of 1 to
+    // 10 bytes, widths of 1 to 255, at least one field. Integer is written as
+    // 'N' without decimals, Double as 'N' with `scale` decimals, or as 'F'
+    // when `scale` is 0 so that it reads back as Double; `precision` is not
+    // stored (it reads back as the width).
     ShapefileWriter(const std::filesystem::path& basePath, std::span<const FieldDef> fields,
                     std::string_view codePage);
     ~ShapefileWriter();
@@ -102,9 +109,13 @@ public:
     const std::vector<FieldDef>& fields() const;
 
     // Appends one record. `values` holds one raw text per field; an empty
-    // optional writes the dBase null value of the field type. Numeric values
-    // are right-aligned, all others left-aligned, within the field width; a
-    // value longer than its field raises. Returns the 0-based record number.
+    // optional writes the dBase null value of the field type (blanks; '?' for
+    // Boolean). Numeric values are right-aligned, all others left-aligned,
+    // within the field width; a value longer than its field raises. Each ring
+    // is written with its closing point added, in the given order and
+    // orientation; a polygon without parts is written as the null shape, a
+    // part without points raises. A refused record writes nothing. Returns the
+    // 0-based record number.
     int append(const Polygon& polygon, std::span<const std::optional<std::string>> values);
 
     int recordCount() const;

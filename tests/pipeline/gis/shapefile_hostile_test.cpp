@@ -147,6 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"IndexLengthPointsPastTheEnd",
                     [](Files& f, const fs::path&) { putBe32(f.shx, kFileHeader + 8 * 2 + 4, 100000); },
                     "hostile.shp", "Datensatz 2"},
+        HostileCase{"RecordWithoutContent",
+                    [](Files& f, const fs::path&) {
+                        putBe32(f.shx, kFileHeader + 8 * 2 + 4, 0);
+                        putBe32(f.shp, contentOf(f, 2) - 4, 0);
+                    },
+                    "hostile.shp", "Datensatz 2"},
         HostileCase{"IndexOffsetPastTheEnd",
                     [](Files& f, const fs::path&) { putBe32(f.shx, kFileHeader + 8 * 1, 0x3FFFFFFF); },
                     "hostile.shp", "Datensatz 1"},

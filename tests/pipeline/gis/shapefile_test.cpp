@@ -205,8 +205,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedDefinition{"TextWiderThan255", {{"LONG", FieldType::String, 300, 0, 0}}, "", "300"},
         RefusedDefinition{"ZeroWidth", {{"Z", FieldType::Integer, 0, 0, 0}}, "", "Feldlänge 0"},
         RefusedDefinition{"UnknownType", {{"T", static_cast<FieldType>(4), 5, 0, 0}}, "", "Feldtyp 4"},
-        RefusedDefinition{"LanguageDriverOutOfRange", {}, "LDID/300", "LDID/300"},
-        RefusedDefinition{"LanguageDriverNotANumber", {}, "LDID/x", "LDID/x"}),
+        // shapelib has no record buffer without fields and would crash on the first record.
+        RefusedDefinition{"NoFields", {}, "", "mindestens ein Feld"},
+        RefusedDefinition{"LanguageDriverOutOfRange", {{"A", FieldType::String, 1, 0, 0}}, "LDID/300", "LDID/300"},
+        RefusedDefinition{"LanguageDriverNotANumber", {{"A", FieldType::String, 1, 0, 0}}, "LDID/x", "LDID/x"}),
     test::CaseName());
 
 TEST_F(ShapefileWriterTest, RefusedRecordLeavesGeometryAndAttributesInStep) {

@@ -17,10 +17,10 @@ namespace plyvet::gis {
 namespace {
 
 namespace fs = std::filesystem;
-using test::quote;
-using test::runTool;
+using plyvet::test::CommandResult;
+using plyvet::test::runCommand;
 using test::sameBits;
-using test::writeBytes;
+using test::writeFile;
 
 class GdalTest : public test::TempDirTest {
 protected:
@@ -28,7 +28,7 @@ protected:
         TempDirTest::SetUp();
         // scripts/test installs gdal-bin with the other test packages; a
         // missing tool is a broken set-up, not a reason to pass quietly.
-        ASSERT_TRUE(test::toolAvailable("ogr2ogr") && test::toolAvailable("ogrinfo"))
+        ASSERT_TRUE(plyvet::test::haveOgr())
             << "GDAL's ogr2ogr and ogrinfo are needed (Debian package gdal-bin)";
     }
 };
@@ -46,19 +46,22 @@ TEST_P(ShapeReaderFromOgr, PointsFieldsAndRawValuesAsWritten) {
     // Clockwise shells and counter-clockwise holes, as a shapefile stores
     // them, so GDAL has no reason to reorder anything. The CSV is UTF-8; GDAL
     // recodes the text to the .dbf's single-byte code page.
-    writeBytes(dir_ / "in.csv",
+    writeFile(dir_ / "in.csv",
                "WKT,ID,AREA,NAME,DAY\n"
                "\"POLYGON ((0 0,0 10,10 10,10 0,0 0),(2 2,4 2,4 4,2 4,2 2))\",7,12.5,Müller Straße,2024-01-31\n"
                "\"MULTIPOLYGON (((20 0,20 5,25 5,20 0)),((30 0,30 1.5,31.25 1.5,30 0)))\",-31234,-0.125,"
                "Ärger Öl Übel,1999-12-31\n"
                "\"POLYGON ((-1234567.875 5000000.5,-1234567.875 5000001.25,-1234566.5 5000000.5,"
                "-1234567.875 5000000.5))\",0,,,\n");
-    writeBytes(dir_ / "in.csvt", "WKT,Integer(6),Real(12.3),String(20),Date\n");
+    writeFile(dir_ / "in.csvt", "WKT,Integer(6),Real(12.3),String(20),Date\n");
     const fs::path shp = dir_ / "ogr.shp";
-    const std::string lco = c.encodingOption.empty() ? "" : " -lco ENCODING=" + c.encodingOption;
-    const test::ToolResult tool = runTool("ogr2ogr -f 'ESRI Shapefile' -oo KEEP_GEOM_COLUMNS=NO" + lco + " " +
-                                          quote(shp.string()) + " " + quote((dir_ / "in.csv").string()));
-    ASSERT_EQ(tool.exitCode, 0) << tool.output;
+    std::vector<std::string> argv{"ogr2ogr", "-f", "ESRI Shapefile", "-oo", "KEEP_GEOM_COLUMNS=NO"};
+    if (!c.encodingOption.empty()) {
+        argv.insert(argv.end(), {"-lco", "ENCODING=" + c.encodingOption});
+    }
+    argv.insert(argv.end(), {shp.string(), (dir_ / "in.csv").string()});
+    const CommandResult tool = runCommand(argv);
+    ASSERT_EQ(tool.exitCode, 0) << tool.stdoutText << tool.stderrText;
 
     ShapefileReader r(shp);
     EXPECT_EQ(r.shapeType(), kShapeTypePolygon);
@@ -132,9 +135,10 @@ TEST_P(OgrinfoReadsOurs, SameGeometryAndValues) {
                  std::vector<V>{"-7", "-0.0001", "3", "19991231", "\xC4rger", "F"});
         w.close();
     }
-    const test::ToolResult info = runTool("ogrinfo -ro -al " + quote(base.string() + ".shp"));
-    ASSERT_EQ(info.exitCode, 0) << info.output;
-    const std::string& out = info.output;
+    const CommandResult info = runCommand({"ogrinfo", "-ro", "-al", base.string() + ".shp"});
+    ASSERT_EQ(info.exitCode, 0) << info.stdoutText << info.stderrText;
+    EXPECT_EQ(info.stderrText, "");
+    const std::string& out = info.stdoutText;
     EXPECT_EQ(out.find("ERROR"), std::string::npos) << out;
     EXPECT_EQ(out.find("Warning"), std::string::npos) << out;
     for (const char* expected : {

@@ -1,47 +1,15 @@
 #include "gis_test_util.h"
 
-#include <array>
 #include <bit>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <stdexcept>
-#include <sys/wait.h>
 
 namespace plyvet::gis::test {
 
-namespace fs = std::filesystem;
-
 void TempDirTest::SetUp() {
-    std::string pattern = (fs::temp_directory_path() / "plyvet-gis-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    }
-    dir_ = pattern;
+    temp_.emplace("plyvet-gis");
+    dir_ = temp_->path();
 }
 
-void TempDirTest::TearDown() {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-}
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
+void TempDirTest::TearDown() { temp_.reset(); }
 
 namespace {
 std::uint32_t byteAt(const std::string& b, std::size_t i) {
@@ -71,38 +39,6 @@ void putLe32(std::string& b, std::size_t at, std::int32_t v) {
     for (std::size_t i = 0; i < 4; ++i) {
         b.at(at + i) = static_cast<char>((u >> (8 * i)) & 0xFF);
     }
-}
-
-ToolResult runTool(const std::string& commandLine) {
-    ToolResult result;
-    FILE* pipe = popen((commandLine + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    std::array<char, 4096> buf{};
-    std::size_t n = 0;
-    while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) {
-        result.output.append(buf.data(), n);
-    }
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
-bool toolAvailable(const std::string& name) {
-    return runTool("command -v " + quote(name) + " >/dev/null").exitCode == 0;
 }
 
 ::testing::AssertionResult sameBits(const Polygon& expected, const Polygon& actual) {

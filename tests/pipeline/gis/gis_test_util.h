@@ -1,16 +1,18 @@
 #pragma once
-// Small helpers of the access-layer tests: a fixture with its own temporary
-// folder, raw file bytes, byte patching in the shapefile's two byte orders,
-// and running GDAL's command-line tools.
+// Helpers of the access-layer tests on top of the shared test support: a
+// fixture with its own temporary folder, byte patching in the shapefile's two
+// byte orders, bitwise polygon comparison and the check for the layer's error.
 
 #include "pipeline/gis/geometry.h"
 #include "pipeline/gis/runtime_error.h"
+#include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace plyvet::gis::test {
@@ -23,16 +25,17 @@ struct CaseName {
     }
 };
 
-// Every test gets an empty folder, removed in TearDown whatever the outcome.
+// Every test gets an empty folder, removed with the fixture whatever the outcome.
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    std::optional<plyvet::test::TempDir> temp_;
     std::filesystem::path dir_;
 };
 
-std::string readBytes(const std::filesystem::path& path);
-void writeBytes(const std::filesystem::path& path, const std::string& bytes);
+using plyvet::test::readFile;
+using plyvet::test::writeFile;
 
 // Shapefile headers mix big-endian (file and record headers) and
 // little-endian (shape content) 32-bit integers.
@@ -40,16 +43,6 @@ std::int32_t getBe32(const std::string& b, std::size_t at);
 void putBe32(std::string& b, std::size_t at, std::int32_t v);
 std::int32_t getLe32(const std::string& b, std::size_t at);
 void putLe32(std::string& b, std::size_t at, std::int32_t v);
-
-struct ToolResult {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs a shell command line (for GDAL's tools); arguments must be quoted by the caller.
-ToolResult runTool(const std::string& commandLine);
-std::string quote(const std::string& s);
-bool toolAvailable(const std::string& name);
 
 // Compares two polygons coordinate by coordinate on their bit patterns, so
 // that -0.0 and 0.0, or a NaN payload, count as different.

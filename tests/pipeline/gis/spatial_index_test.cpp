@@ -95,16 +95,6 @@ TEST(SpatialIndex, UnknownRelationCodeRaises) {
     }
 }
 
-TEST(SpatialIndex, MovedIndexKeepsWorking) {
-    SpatialIndex first(kLayer);
-    SpatialIndex second(std::move(first));
-    EXPECT_EQ(second.search(kLayer[3], Relation::Identical), std::vector<int>{3});
-    SpatialIndex third(std::vector<Polygon>{});
-    EXPECT_TRUE(third.search(kLayer[0], Relation::Overlapping).empty());
-    third = std::move(second);
-    EXPECT_EQ(third.search(kLayer[4], Relation::Overlapping), std::vector<int>{4});
-}
-
 // Random layers: star-shaped polygons (simple by construction), boxes on an
 // integer grid (so that edges and corners touch often), boxes with holes, and
 // copies of earlier polygons stored from another vertex or in the other

@@ -197,6 +197,8 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
     }
     const int recordCount = reader->recordCount();
 
+    for (const auto& line : settingsBlock(options_, settings_)) checkLog_.append(line);
+
     // Field names longer than the limit need new names before an output can
     // be created; without an answer the file stops.
     if (const auto longNames = longFieldNames(reader->fields()); !longNames.empty()) {
@@ -237,6 +239,7 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
     programLog_.append("Exportiertes Shapefile: " + withTrailingSeparator(outputFolder.string()) + *outputName);
     programLog_.append("Ergebnis der Überprüfung: " + checkLog_.path().string());
 
+    counters_.reset();
     if (recordCount != 0) {
         ui_.setStatus("Bitte warten. Korrektur Selbstüberschneidung u. Laufrichtung " + baseName_ + ".shp.");
         ui_.progressRange(0, recordCount);
@@ -256,6 +259,7 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
     ui_.setStatus("");
     ui_.progressValue(0);
     checkLog_.append("Shapefile " + sourceShp + ":");
+    for (const auto& line : counters_.summaryLines(options_.deletePointsOnLine)) checkLog_.append(line);
     checkLog_.append("Shapefile wurde erfolgreich nach " + withTrailingSeparator(outputFolder.string()) +
                      *outputName + ".shp exportiert.");
     return true;
@@ -334,6 +338,12 @@ CorrectionRun::Verdict CorrectionRun::copyRecord(const gis::ShapefileReader& rea
         return Verdict::Stop;
     }
     return Verdict::Write;
+}
+
+void CorrectionRun::actionTaken(std::string_view text) {
+    const Classification c = classifyActionText(text);
+    if (c.counted) counters_.add(*c.counted);
+    if (c.written) objectLine(" ( " + std::string(text) + " )");
 }
 
 void CorrectionRun::objectLine(std::string_view suffix) {

@@ -3,6 +3,7 @@
 // into its copy "<name>_x". It shows nothing itself; every question and
 // message goes through the Ui it is given.
 
+#include "pipeline/action_log.h"
 #include "pipeline/field_plan.h"
 #include "pipeline/log_file.h"
 #include "pipeline/object_label.h"
@@ -58,6 +59,9 @@ private:
     Verdict copyRecord(const gis::ShapefileReader& reader, gis::ShapefileWriter& writer,
                        const FieldPlan& plan, int record);
 
+    // The polygon cleaner's event handler: counts the text under its
+    // heading and writes it as an object line.
+    void actionTaken(std::string_view text);
     // Check-log lines about the current object.
     void objectLine(std::string_view suffix);
     // Logs an unsolvable problem of the current object and decides by the
@@ -72,6 +76,7 @@ private:
     LogFile checkLog_;
     std::string sourceFolder_;
     std::string baseName_;
+    ActionCounters counters_;
     ObjectLabel label_;
     std::string labelValue_;
     std::vector<FileResult> results_;

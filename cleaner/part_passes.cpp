@@ -1,0 +1,389 @@
+// Whole-part work: the identical-parts pass that opens Clean(), and the
+// validation phase that ends it (vertex count, area, self-crossing,
+// containment and overlap of parts, orientation by nesting depth, slivers).
+
+#include "cleaner/edge_meeting.h"
+#include "cleaner/event_texts.h"
+#include "cleaner/polygon_cleaner.h"
+#include "geolib/binding.h"
+#include "pipeline/gis/geos_ops.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace plyvet {
+
+namespace texts = cleaner_texts;
+
+namespace {
+
+// Axis-aligned bounds of a ring; not usable when a coordinate is not finite.
+struct Bounds {
+    double minX = std::numeric_limits<double>::infinity();
+    double minY = std::numeric_limits<double>::infinity();
+    double maxX = -std::numeric_limits<double>::infinity();
+    double maxY = -std::numeric_limits<double>::infinity();
+    bool usable = false;
+
+    double magnitude() const {
+        return std::max({std::fabs(minX), std::fabs(minY), std::fabs(maxX), std::fabs(maxY)});
+    }
+};
+
+Bounds boundsOf(const gis::Ring& ring) {
+    Bounds b;
+    b.usable = !ring.empty();
+    for (const gis::Point& p : ring) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+            b.usable = false;
+            return b;
+        }
+        b.minX = std::min(b.minX, p.x);
+        b.minY = std::min(b.minY, p.y);
+        b.maxX = std::max(b.maxX, p.x);
+        b.maxY = std::max(b.maxY, p.y);
+    }
+    return b;
+}
+
+// True only when no point of one lies within `margin` of the other. Bounds
+// that are not usable are never apart, so the plain test runs on them.
+bool apart(const Bounds& a, const Bounds& b, double margin) {
+    if (!a.usable || !b.usable) {
+        return false;
+    }
+    return a.maxX + margin < b.minX || b.maxX + margin < a.minX || a.maxY + margin < b.minY ||
+           b.maxY + margin < a.minY;
+}
+
+// Relative slack for the floating error of distances at these magnitudes.
+double slack(const Bounds& a, const Bounds& b) { return 1e-9 * (1.0 + std::max(a.magnitude(), b.magnitude())); }
+
+gis::Point middle(gis::Point a, gis::Point b) { return {a.x + (b.x - a.x) / 2.0, a.y + (b.y - a.y) / 2.0}; }
+
+// A point of the common area: its centroid, or that of its first ring when
+// the area falls into several rings.
+gis::Point representativePoint(const gis::Polygon& common) {
+    if (common.parts.size() == 1) {
+        return gis::centroid(common);
+    }
+    return gis::centroid(gis::Polygon{{common.parts.front()}});
+}
+
+// One part kept by the validation, with its place in the nesting.
+struct PartRecord {
+    gis::Polygon copy;  // the part alone, always with positive (clockwise) area
+    std::size_t part = 0;
+    bool negative = false;
+    int containedBy = 0;                 // number of kept parts that contain it
+    std::vector<std::size_t> contains;   // records of the parts it contains
+    bool doneThisRound = false;
+    bool finished = false;
+    Bounds bounds;
+};
+
+struct Sliver {
+    std::size_t part;
+    double area;
+};
+
+}  // namespace
+
+// --- identical parts -------------------------------------------------------------
+
+void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
+    const std::size_t count = polygon_.parts.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t n = polygon_.parts[i].size();
+        if (!onlyErrorObjects()) {
+            raiseHeader(i, n);
+        }
+        if (n < 3) {
+            raiseHeaderIfFiltered(i, n);
+            corruptedPart_ = static_cast<std::int16_t>(i);
+            throw texts::tooFewPoints(i, n);
+        }
+    }
+
+    std::vector<Bounds> bounds;
+    bounds.reserve(count);
+    for (const gis::Ring& ring : polygon_.parts) {
+        bounds.push_back(boundsOf(ring));
+    }
+    // A rounded distance below the threshold needs a true distance below the
+    // threshold plus half a rounding unit; a whole unit keeps a safe margin.
+    const double roundingUnit = std::pow(10.0, -static_cast<double>(std::min<std::int16_t>(granularity_, 18)));
+
+    std::vector<std::size_t> noted;
+    std::vector<bool> isNoted(count, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        const gis::Ring& one = polygon_.parts[i];
+        for (std::size_t j = i + 1; j < count; ++j) {
+            const gis::Ring& other = polygon_.parts[j];
+            std::size_t shared = 0;
+            if (!apart(bounds[i], bounds[j], threshold_ + roundingUnit + slack(bounds[i], bounds[j]))) {
+                for (const gis::Point& a : one) {
+                    for (const gis::Point& b : other) {
+                        if (identical(a, b)) {
+                            ++shared;
+                        }
+                    }
+                }
+            }
+            if (shared >= 1 && shared != other.size()) {
+                raise(texts::sharedPoints(i, j, shared));
+            }
+            // A part identical to several earlier parts goes only once.
+            if (shared == one.size() && shared == other.size() && !isNoted[j]) {
+                isNoted[j] = true;
+                noted.push_back(j);
+            }
+        }
+    }
+
+    for (const std::size_t j : noted) {
+        raise(texts::duplicatePartRemoved(j));
+    }
+    // Removal by the original indices, so the order of the notes cannot make
+    // a later removal hit a neighbour of the duplicate.
+    if (!noted.empty()) {
+        gis::Polygon kept;
+        kept.parts.reserve(count - noted.size());
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!isNoted[i]) {
+                kept.parts.push_back(std::move(polygon_.parts[i]));
+            }
+        }
+        polygon_ = std::move(kept);
+    }
+    changed = !noted.empty();
+}
+
+// --- self-crossing ---------------------------------------------------------------------
+
+std::optional<gis::Point> clsPolygonCleaner::selfIntersection(const gis::Ring& ring) {
+    linearSelfIntersection_ = false;
+    if (ring.empty()) {
+        return std::nullopt;
+    }
+    std::vector<PlyvetXY> rounded;
+    rounded.reserve(ring.size());
+    for (const gis::Point& p : ring) {
+        rounded.push_back(PlyvetXY{this->rounded(p.x), this->rounded(p.y)});
+    }
+    const auto n = static_cast<std::int32_t>(std::min<std::size_t>(rounded.size(), INT32_MAX));
+    std::int32_t a = 0;
+    std::int32_t b = 0;
+    PlyvetXY where{};
+    switch (geolib::gisc(rounded.data(), n, a, b, where)) {
+    case 2:
+        return gis::Point{where.x, where.y};
+    case 3:
+        linearSelfIntersection_ = true;
+        return gis::Point{where.x, where.y};
+    default:
+        // 0 and 1: no finding; anything else is no usable answer either.
+        return std::nullopt;
+    }
+}
+
+// --- validation ----------------------------------------------------------------------------
+
+void clsPolygonCleaner::validateParts() {
+    corruptedPart_ = -1;
+    intersectionPoint_.reset();
+
+    std::vector<PartRecord> records;
+    std::vector<Sliver> slivers;
+    for (std::size_t i = 0; i < polygon_.parts.size(); ++i) {
+        const gis::Ring& ring = polygon_.parts[i];
+        if (ring.size() < 3) {
+            corruptedPart_ = static_cast<std::int16_t>(i);
+            throw texts::tooFewPoints(i, ring.size());
+        }
+        gis::Polygon copy{{ring}};
+        // Coordinates that are not finite (or overflow the sum) leave no area.
+        const double area = gis::area(copy);
+        if (!std::isfinite(area)) {
+            corruptedPart_ = static_cast<std::int16_t>(i);
+            throw texts::areaNotComputable(i);
+        }
+        if (const auto crossing = selfIntersection(ring)) {
+            raiseHeaderIfFiltered(i, ring.size());
+            raise(texts::selfCrossing(i));
+            raise(texts::crossingPoint(i, coordinate(crossing->x), coordinate(crossing->y)));
+            intersectionPoint_ = crossing;
+            throw texts::selfCrossingError(i);
+        }
+        if (std::fabs(area) >= SplitterAreaTolerance) {
+            PartRecord record;
+            record.part = i;
+            record.negative = area < 0.0;
+            if (record.negative) {
+                std::reverse(copy.parts.front().begin(), copy.parts.front().end());
+            }
+            record.bounds = boundsOf(copy.parts.front());
+            record.copy = std::move(copy);
+            records.push_back(std::move(record));
+        } else {
+            slivers.push_back({i, area});
+        }
+    }
+
+    // Which part lies inside which; overlapping parts end the cleaning.
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        for (std::size_t s = 0; s < records.size(); ++s) {
+            if (r == s) {
+                continue;
+            }
+            PartRecord& outer = records[r];
+            PartRecord& inner = records[s];
+            // Bounds that do not even touch share no area and no vertex.
+            if (apart(outer.bounds, inner.bounds, slack(outer.bounds, inner.bounds))) {
+                continue;
+            }
+            const gis::Ring& innerRing = inner.copy.parts.front();
+            std::size_t inside = 0;
+            std::size_t outside = 0;
+            bool sharesArea = false;
+            const auto common = gis::intersection(outer.copy, inner.copy);
+            if (common) {
+                const bool innerCovered = !gis::difference(inner.copy, outer.copy);
+                const bool outerCovered = !gis::difference(outer.copy, inner.copy);
+                if (innerCovered && !outerCovered) {
+                    inside = innerRing.size();
+                } else if (outerCovered && !innerCovered) {
+                    outside = 1;  // outer lies inside inner: the pair (s, r) records it
+                } else {
+                    // Common area without containment, or two parts covering
+                    // the same area: an overlap whatever their vertices say.
+                    sharesArea = true;
+                }
+            } else {
+                for (const gis::Point& p : innerRing) {
+                    if (gis::containsPoint(outer.copy, p)) {
+                        ++inside;
+                    } else {
+                        ++outside;
+                    }
+                }
+                // Without common area the parts can at most touch: vertices on
+                // the other's outline never make a part contained.
+                if (inside > 0 && outside == 0) {
+                    outside = 1;
+                }
+            }
+
+            if (inside > 0 && outside == 0 && !sharesArea) {
+                outer.contains.push_back(s);
+                ++inner.containedBy;
+                continue;
+            }
+            if (!sharesArea && !(inside > 0 && outside > 0)) {
+                continue;
+            }
+            std::optional<gis::Point> where;
+            if (common) {
+                where = representativePoint(*common);
+            } else {
+                where = overlapAlongEdges(outer.copy.parts.front(), innerRing);
+            }
+            if (where) {
+                raise(texts::partsOverlap(outer.part, inner.part));
+                intersectionPoint_ = where;
+                throw texts::partsOverlapError(outer.part, inner.part);
+            }
+        }
+    }
+
+    // Orientation by nesting depth: outermost parts positive, parts inside
+    // one part negative, islands in those positive again, and so on.
+    bool positive = false;
+    std::size_t remaining = records.size();
+    while (remaining > 0) {
+        positive = !positive;
+        bool anyThisRound = false;
+        for (PartRecord& record : records) {
+            if (record.finished || record.containedBy != 0) {
+                continue;
+            }
+            record.doneThisRound = true;
+            anyThisRound = true;
+            if (record.negative == positive) {
+                const gis::Ring& ring = polygon_.parts[record.part];
+                raiseHeaderIfFiltered(record.part, ring.size());
+                raise(texts::orientationCorrected(record.part, positive));
+                std::reverse(polygon_.parts[record.part].begin(), polygon_.parts[record.part].end());
+            }
+        }
+        if (!anyThisRound) {
+            break;  // parts left that contain each other: no depth to give them
+        }
+        for (PartRecord& record : records) {
+            if (!record.doneThisRound) {
+                continue;
+            }
+            --remaining;
+            record.doneThisRound = false;
+            for (const std::size_t c : record.contains) {
+                --records[c].containedBy;
+            }
+            record.contains.clear();
+            record.finished = true;
+        }
+    }
+
+    // Slivers go last, so the orientation reports still name the original parts.
+    std::size_t removed = 0;
+    for (const Sliver& sliver : slivers) {
+        raise(texts::sliverRemoved(sliver.part, number(sliver.area)));
+        polygon_.parts.erase(polygon_.parts.begin() + static_cast<std::ptrdiff_t>(sliver.part - removed));
+        ++removed;
+    }
+}
+
+// Two parts without common area overlap when edges of both run along each
+// other for at least the threshold, or meet away from the edges' vertices.
+// Meetings at (or within the threshold of) a vertex are a mere touching.
+std::optional<gis::Point> clsPolygonCleaner::overlapAlongEdges(const gis::Ring& one, const gis::Ring& other) const {
+    using cleaner_geometry::EdgeMeeting;
+    // At threshold 0 nothing is "below" it, yet a meeting exactly in a vertex
+    // is still only a touching.
+    const auto near = [this](gis::Point p, gis::Point q) {
+        const double d = roundedDistance(p, q);
+        return d < threshold_ || d == 0.0;
+    };
+    for (std::size_t k = 0; k < one.size(); ++k) {
+        const gis::Point a1 = one[k];
+        const gis::Point a2 = one[(k + 1) % one.size()];
+        for (std::size_t m = 0; m < other.size(); ++m) {
+            const gis::Point b1 = other[m];
+            const gis::Point b2 = other[(m + 1) % other.size()];
+            const auto nearVertex = [&](gis::Point p) { return near(p, a1) || near(p, a2) || near(p, b1) || near(p, b2); };
+            const EdgeMeeting meeting = cleaner_geometry::meetEdges(a1, a2, b1, b2);
+            switch (meeting.kind) {
+            case EdgeMeeting::Kind::None:
+                break;
+            case EdgeMeeting::Kind::Stretch: {
+                const double length = roundedDistance(meeting.from, meeting.to);
+                if (length >= threshold_ && length > 0.0) {
+                    return middle(meeting.from, meeting.to);
+                }
+                if (!nearVertex(meeting.from) || !nearVertex(meeting.to)) {
+                    return middle(meeting.from, meeting.to);
+                }
+                break;
+            }
+            case EdgeMeeting::Kind::Point:
+                if (!nearVertex(meeting.from)) {
+                    return meeting.from;
+                }
+                break;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace plyvet

@@ -1,0 +1,204 @@
+// Vertex-level passes: consecutive identical vertices, spikes that run out
+// and straight back, vertices on the line between their neighbours; and the
+// three-point predicates they share with the self-tangency passes.
+//
+// Each pass reads the old polygon and builds a new one part by part; a part
+// that keeps fewer than 3 vertices is left out, so the indices of later parts
+// shift down in the next run's messages. Vertices are never moved.
+
+#include "cleaner/event_texts.h"
+#include "cleaner/polygon_cleaner.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace plyvet {
+
+namespace texts = cleaner_texts;
+
+namespace {
+
+double euclid(double x1, double y1, double x2, double y2) {
+    const double dx = x2 - x1;
+    const double dy = y2 - y1;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+}  // namespace
+
+void clsPolygonCleaner::EliminateIdenticalPoints(bool& changed) {
+    bool removedAny = false;
+    gis::Polygon result;
+    result.parts.reserve(polygon_.parts.size());
+    for (std::size_t i = 0; i < polygon_.parts.size(); ++i) {
+        const gis::Ring& ring = polygon_.parts[i];
+        const std::size_t n = ring.size();
+        gis::Ring kept;
+        kept.reserve(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t s = k + 1 == n ? 0 : k + 1;
+            if (!identical(ring[k], ring[s])) {
+                kept.push_back(ring[k]);
+                continue;
+            }
+            // Of a run of coinciding vertices the last one stays.
+            removedAny = true;
+            raiseHeaderIfFiltered(i, n);
+            const std::string x = coordinate(ring[k].x);
+            const std::string y = coordinate(ring[k].y);
+            if (n < 3) {
+                raise(texts::fewerThanThree(i));
+                raise(texts::pointNotExported(i, k, x, y));
+            } else {
+                raise(texts::consecutiveIdentical(i));
+                raise(texts::duplicateNotExported(i, k, x, y));
+            }
+        }
+        if (kept.size() >= 3) {
+            result.parts.push_back(std::move(kept));
+        } else {
+            raise(texts::partDroppedAfterChange(i));
+        }
+    }
+    polygon_ = std::move(result);
+    changed = removedAny;
+}
+
+void clsPolygonCleaner::EliminateOverNextPoints(bool& changed) { dropMiddlePoints(LinePass::OverNext, changed); }
+
+void clsPolygonCleaner::DeletePointsOnLine(bool& changed) { dropMiddlePoints(LinePass::OnLine, changed); }
+
+// All hits are found on the unchanged vertex list, so neighbouring middle
+// points can go in the same run.
+void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
+    bool removedAny = false;
+    gis::Polygon result;
+    result.parts.reserve(polygon_.parts.size());
+    for (std::size_t i = 0; i < polygon_.parts.size(); ++i) {
+        const gis::Ring& ring = polygon_.parts[i];
+        const std::size_t n = ring.size();
+        if (n < 4) {
+            // A triangle has no vertex to spare.
+            if (n >= 3) {
+                result.parts.push_back(ring);
+            }
+            continue;
+        }
+        std::vector<bool> drop(n, false);
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t m = (k + 1) % n;
+            const std::size_t p = (k + 2) % n;
+            const gis::Point& a = ring[k];
+            const gis::Point& b = ring[m];
+            const gis::Point& c = ring[p];
+            const bool hit = which == LinePass::OverNext ? ThreePointsOnLineAndUturn(a.x, a.y, b.x, b.y, c.x, c.y)
+                                                         : ThreePointsOnLine(a.x, a.y, b.x, b.y, c.x, c.y);
+            if (!hit) {
+                continue;
+            }
+            if (which == LinePass::OverNext) {
+                raiseHeaderIfFiltered(i, n);
+                raise(texts::uturnOverlap(i));
+            } else {
+                // The full log names the part before each thinned vertex.
+                if (!onlyErrorObjects()) {
+                    raiseHeader(i, n);
+                }
+                raise(texts::threePointsOnLine(i));
+            }
+            raise(texts::middlePointNotExported(i, m, coordinate(b.x), coordinate(b.y)));
+            drop[m] = true;
+        }
+        gis::Ring kept;
+        kept.reserve(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            if (drop[k]) {
+                removedAny = true;
+            } else {
+                kept.push_back(ring[k]);
+            }
+        }
+        if (kept.size() >= 3) {
+            result.parts.push_back(std::move(kept));
+        }
+    }
+    polygon_ = std::move(result);
+    changed = removedAny;
+}
+
+// --- predicates ---------------------------------------------------------------------
+
+double clsPolygonCleaner::lineDistance(double x1, double y1, double x2, double y2, double x3, double y3) const {
+    double d = 0.0;
+    if (rounded(x3) != rounded(x1)) {
+        const double m = (y3 - y1) / (x3 - x1);
+        d = (m * x2 - y2 + (y1 - m * x1)) / std::sqrt(m * m + 1.0);
+    } else {
+        // Vertical at this granularity: the horizontal offset is the distance.
+        d = x3 - x2;
+    }
+    return rounded(d);
+}
+
+bool clsPolygonCleaner::ThreePointsOnLine(double x1, double y1, double x2, double y2, double x3, double y3) const {
+    return std::fabs(lineDistance(x1, y1, x2, y2, x3, y3)) < threshold_;
+}
+
+bool clsPolygonCleaner::ThreePointsOnLineNisMiddle(double x1, double y1, double x2, double y2, double x3,
+                                                   double y3) const {
+    const double a = euclid(x1, y1, x2, y2);
+    const double b = euclid(x2, y2, x3, y3);
+    const double c = euclid(x1, y1, x3, y3);
+    if (!(a > 0.0 && b > 0.0 && c > 0.0)) {
+        return false;
+    }
+    const bool between = std::fabs(rounded(a + b) - rounded(c)) < threshold_;
+    return between && ThreePointsOnLine(x1, y1, x2, y2, x3, y3);
+}
+
+bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x2, double y2, double x3,
+                                                  double y3) const {
+    const double a = euclid(x1, y1, x2, y2);
+    const double b = euclid(x2, y2, x3, y3);
+    const double c = euclid(x1, y1, x3, y3);
+    const bool firstBetween = std::fabs(rounded(a + c) - rounded(b)) < threshold_;
+    const bool thirdBetween = std::fabs(rounded(c + b) - rounded(a)) < threshold_;
+    return (firstBetween || thirdBetween) && ThreePointsOnLine(x1, y1, x2, y2, x3, y3);
+}
+
+// --- single-precision vector helpers ------------------------------------------------------
+
+namespace {
+
+float dotProduct(float ax, float ay, float bx, float by, float cx, float cy) {
+    return (ax - bx) * (cx - bx) + (ay - by) * (cy - by);
+}
+
+}  // namespace
+
+float clsPolygonCleaner::CrossProductLength(float ax, float ay, float bx, float by, float cx, float cy) {
+    return (ax - bx) * (cy - by) - (ay - by) * (cx - bx);
+}
+
+float clsPolygonCleaner::GetAngle(float ax, float ay, float bx, float by, float cx, float cy) {
+    return ATan2(CrossProductLength(ax, ay, bx, by, cx, cy), dotProduct(ax, ay, bx, by, cx, cy));
+}
+
+float clsPolygonCleaner::ATan2(float y, float x) {
+    constexpr float pi = std::numbers::pi_v<float>;
+    float t = 0.0f;
+    if (std::fabs(x) < 0.0001f) {
+        t = pi / 2.0f;
+    } else {
+        t = std::fabs(std::atan(y / x));
+    }
+    if (x < 0.0f) {
+        t = pi - t;
+    }
+    if (y < 0.0f) {
+        t = -t;
+    }
+    return t;
+}
+
+}  // namespace plyvet

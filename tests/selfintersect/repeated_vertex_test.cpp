@@ -1,0 +1,123 @@
+// The second pass at a vertex that a ring passes more than once: the ring is
+// cut there into loops, and the loops that are not slivers replace it.
+
+#include "cleaner_fixture.h"
+
+namespace plyvet::selfintersect::test {
+namespace {
+
+class RepeatedVertex : public CleanerTest {};
+
+const gis::Point V{5, 5};
+// Two clockwise lobes of area 25 touching at V: A B above, C D below.
+const gis::Point A{0, 10}, B{10, 10}, C{10, 0}, D{0, 0};
+// A clockwise lobe of area 14 to the right of V.
+const gis::Point E{12, 7}, F{12, 3};
+
+std::vector<std::string> repeatedAt(int part, const char* coordinates) {
+    return {partLine(part, "nicht direkt aufeinanderfolgende identische Stützpunkte"),
+            partLine(part, std::string("Punktkoordinaten X: ") + coordinates)};
+}
+
+std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct SplitCase {
+    const char* name;
+    gis::Ring ring;
+    std::vector<gis::Ring> parts;  // expected, in order
+    std::vector<std::string> lines;
+};
+
+TEST_F(RepeatedVertex, RingIsCutIntoItsLoops) {
+    const SplitCase cases[] = {
+        {"FigureEightStartingAtV", {V, A, B, V, C, D}, {{V, C, D}, {V, A, B}},
+         concat(repeatedAt(0, "5, Y: 5"),
+                {candidate(0, 25), kept(0, 25), candidate(0, 25), kept(0, 25), returned(50)})},
+        // The ring is walked from V: nothing before the first visit is lost.
+        {"FigureEightStartingElsewhere", {A, B, V, C, D, V}, {{V, A, B}, {V, C, D}},
+         concat(repeatedAt(0, "5, Y: 5"),
+                {candidate(0, 25), kept(0, 25), candidate(0, 25), kept(0, 25), returned(50)})},
+        // Three loops: each return to V closes one.
+        {"ThreeLoops", {V, A, B, V, C, D, V, E, F}, {{V, C, D}, {V, A, B}, {V, E, F}},
+         concat(repeatedAt(0, "5, Y: 5"),
+                {candidate(0, 25), kept(0, 25), candidate(0, 25), kept(0, 25), candidate(0, 14),
+                 kept(0, 14), returned(64)})},
+        // A loop that encloses nothing (out to C and back) vanishes silently.
+        {"SpikeLoop", {V, C, V, A, B}, {{V, A, B}},
+         concat(repeatedAt(0, "5, Y: 5"), {candidate(0, 25), kept(0, 25), returned(25)})},
+        // The last vertex repeats the first: the loop is the ring itself, and
+        // V alone is left over as a sub-area of no area.
+        {"ClosingPointRepeated", {{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0.0004}},
+         {{{0, 0}, {0, 10}, {10, 10}, {10, 0}}},
+         concat(repeatedAt(0, "0, Y: 0"),
+                {candidate(0, 0), dropped(0, 0), candidate(0, 100), kept(0, 100), returned(100)})},
+        // A counter-clockwise figure eight keeps its orientation in both loops.
+        {"CounterClockwise", {V, D, C, V, B, A}, {{V, B, A}, {V, D, C}},
+         concat(repeatedAt(0, "5, Y: 5"),
+                {candidate(0, -25), kept(0, -25), candidate(0, -25), kept(0, -25), returned(-50)})},
+    };
+    for (const SplitCase& c : cases) {
+        const Outcome out = run(polygon({c.ring}));
+        EXPECT_EQ(out.polygon.parts, c.parts) << c.name;
+        EXPECT_EQ(out.lines, c.lines) << c.name;
+    }
+}
+
+// Only the first repeated vertex of a part is cut per call; parts without one
+// stay as they are, even when they cross themselves.
+TEST_F(RepeatedVertex, OneVertexPerPartAndCall) {
+    const gis::Ring bowTie = {{20, 0}, {30, 10}, {30, 0}, {20, 10}};
+    // Two repeated vertices, V and W: the ring's upper loop passes W twice
+    // around the clockwise loop W G H.
+    const gis::Point W{5, 20}, G{0, 25}, H{10, 25};
+    const gis::Ring twice = {V, C, D, V, {10, 10}, W, G, H, W, {0, 10}};
+
+    Outcome out = run(polygon({bowTie, twice}));
+    EXPECT_EQ(out.polygon.parts,
+              (std::vector<gis::Ring>{bowTie, {V, {10, 10}, W, G, H, W, {0, 10}}, {V, C, D}}));
+    const double upper = gis::ringArea(out.polygon.parts[1]);
+    EXPECT_EQ(out.lines, concat(repeatedAt(1, "5, Y: 5"),
+                                {candidate(1, upper), kept(1, upper), candidate(1, 25), kept(1, 25),
+                                 returned(gis::area(out.polygon))}));
+
+    // The next call cuts the second vertex.
+    out = runAgain();
+    EXPECT_EQ(out.polygon.parts,
+              (std::vector<gis::Ring>{bowTie, {W, {0, 10}, V, {10, 10}}, {W, G, H}, {V, C, D}}));
+    ASSERT_EQ(out.lines.size(), 7u);
+    EXPECT_EQ(out.lines[1], partLine(1, "Punktkoordinaten X: 5, Y: 20"));
+    EXPECT_GT(gis::ringArea(out.polygon.parts[2]), 0.0);
+}
+
+// Sliver tolerance on loops of area 25 and 1: a loop of exactly the
+// tolerance is dropped, 0 keeps every loop with area, and a polygon whose
+// loops are all slivers has no part left.
+TEST_F(RepeatedVertex, SliverLoopsAreDroppedWithTheirLines) {
+    const gis::Ring ring = {V, A, B, V, {6, 4}, {4, 4}};
+    const gis::Ring small = {V, {6, 4}, {4, 4}};
+    const gis::Ring large = {V, A, B};
+    struct Case {
+        double tolerance;
+        std::vector<gis::Ring> parts;
+        std::vector<std::string> sieve;
+    };
+    const Case cases[] = {
+        {0.01, {small, large}, {candidate(0, 1), kept(0, 1), candidate(0, 25), kept(0, 25), returned(26)}},
+        {0, {small, large}, {candidate(0, 1), kept(0, 1), candidate(0, 25), kept(0, 25), returned(26)}},
+        {0.99, {small, large}, {candidate(0, 1), kept(0, 1), candidate(0, 25), kept(0, 25), returned(26)}},
+        {1, {large}, {candidate(0, 1), dropped(0, 1), candidate(0, 25), kept(0, 25), returned(25)}},
+        {25, {}, {candidate(0, 1), dropped(0, 1), candidate(0, 25), dropped(0, 25), returned(0)}},
+    };
+    for (const Case& c : cases) {
+        cleaner().SplitterAreaTolerance = c.tolerance;
+        const Outcome out = run(polygon({ring}));
+        EXPECT_EQ(out.polygon.parts, c.parts) << c.tolerance;
+        EXPECT_EQ(out.lines, concat(repeatedAt(0, "5, Y: 5"), c.sieve)) << c.tolerance;
+    }
+}
+
+}  // namespace
+}  // namespace plyvet::selfintersect::test

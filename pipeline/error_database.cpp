@@ -244,8 +244,10 @@ bool ErrorDatabase::openErrorDatabase(const fs::path& programFolder, Ui& ui, std
             flags |= SQLITE_OPEN_CREATE;
         }
 
+        // SQLite takes file names in UTF-8 on every platform.
+        const std::u8string utf8Path = path_.u8string();
         sqlite3* raw = nullptr;
-        const int rc = sqlite3_open_v2(path_.c_str(), &raw, flags, nullptr);
+        const int rc = sqlite3_open_v2(reinterpret_cast<const char*>(utf8Path.c_str()), &raw, flags, nullptr);
         std::unique_ptr<sqlite3, Closer> db(raw);
         if (rc != SQLITE_OK) fail(db.get(), "Die Datenbank " + path_.string() + " kann nicht geöffnet werden");
         sqlite3_extended_result_codes(db.get(), 1);

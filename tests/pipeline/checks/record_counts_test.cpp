@@ -262,18 +262,5 @@ INSTANTIATE_TEST_SUITE_P(
                    0, 0, {"Indexdatei parzelle.shx nicht vorhanden.", "dBase-File parzelle.dbf nicht vorhanden."}}),
     [](const auto& p) { return std::string(p.param.name); });
 
-// --- the decision alone ----------------------------------------------------------
-
-TEST(RecordCountDecision, FirstMatchingCaseWins) {
-    // Equal counts other than 0 go on without a line, before any mismatch case.
-    EXPECT_TRUE(decideRecordCounts(7, 7, 7, "a").proceed);
-    EXPECT_TRUE(decideRecordCounts(7, 7, 7, "a").logLines.empty());
-    // The all-different case is tested before the pairwise ones.
-    const auto out = decideRecordCounts(1, 2, 0, "a");
-    EXPECT_FALSE(out.proceed);
-    ASSERT_EQ(out.logLines.size(), 2u);
-    EXPECT_EQ(out.logLines[1], "Shapefile a.shp: noch Anzahl dBase-Datensätze.");
-}
-
 }  // namespace
 }  // namespace plyvet

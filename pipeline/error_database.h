@@ -21,8 +21,8 @@
 // An existing file is only ever written to when it is an SQLite database with
 // both tables and their fields in order, or an SQLite database without any
 // table (or an empty file), in which case the schema is created in it. Any
-// other file of that name (an old Jet file, garbage, a database of another
-// program) is refused with a message and left exactly as it was.
+// other file of that name (a database of another format or program, garbage)
+// is refused with a message and left exactly as it was.
 
 #include "pipeline/ui.h"
 

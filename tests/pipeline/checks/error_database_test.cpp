@@ -254,9 +254,10 @@ TEST_F(ErrorDb, LockHeldBeyondTheTimeoutFailsAndForgetsTheLastId) {
 }
 
 TEST_F(ErrorDb, GarbageFileIsLeftAlone) {
-    std::string jet(4096, '\0');
-    jet.replace(4, 15, "Standard Jet DB");
-    test::writeFile(file(), jet);
+    // A page of another database format: a header text, then zeros.
+    std::string other(4096, '\0');
+    other.replace(4, 16, "Fremdes Format 1");
+    test::writeFile(file(), other);
     expectRefusedUntouched("keine Fehlerdatenbank");
 }
 

@@ -2,16 +2,37 @@
 
 #include "geolib/binding.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace plyvet::selfintersect {
 
-double Measure::round(double value) const { return geolib::roud(value, tolerances_.granularity); }
+namespace {
 
-double Measure::roundedDistance(gis::Point a, gis::Point b) const {
+double distance(gis::Point a, gis::Point b) {
     const double dx = a.x - b.x;
     const double dy = a.y - b.y;
-    return round(std::sqrt(dx * dx + dy * dy));
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+}  // namespace
+
+// Rounding to g decimals moves a value by at most half a unit of the last
+// place, 0.5 * 10^-g (ROUD takes g of 18 or more as 18): a distance of at
+// least threshold + 10^-g rounds to more than the threshold.
+Measure::Measure(const Tolerances& tolerances)
+    : tolerances_(tolerances),
+      unroundedLimit_(tolerances.identicalPointThreshold +
+                      std::pow(10.0, -std::clamp<int>(tolerances.granularity, 0, 18))) {}
+
+double Measure::round(double value) const { return geolib::roud(value, tolerances_.granularity); }
+
+double Measure::roundedDistance(gis::Point a, gis::Point b) const { return round(distance(a, b)); }
+
+bool Measure::identical(gis::Point a, gis::Point b) const {
+    const double d = distance(a, b);
+    if (!(d < unroundedLimit_)) return false;  // also NaN, which never rounds below anything
+    return round(d) < tolerances_.identicalPointThreshold;
 }
 
 bool Measure::keeps(double area) const {

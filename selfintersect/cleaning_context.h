@@ -25,7 +25,7 @@ struct Tolerances {
 // a missing ROUD export raises its RuntimeError here.
 class Measure {
 public:
-    explicit Measure(const Tolerances& tolerances) : tolerances_(tolerances) {}
+    explicit Measure(const Tolerances& tolerances);
 
     const Tolerances& tolerances() const { return tolerances_; }
 
@@ -36,9 +36,10 @@ public:
     // so points with NaN coordinates are never identical to anything.
     double roundedDistance(gis::Point a, gis::Point b) const;
 
-    bool identical(gis::Point a, gis::Point b) const {
-        return roundedDistance(a, b) < tolerances_.identicalPointThreshold;
-    }
+    // Rounded distance below the threshold. The rings are compared vertex
+    // with vertex, so distances that cannot round below the threshold are
+    // settled without a library call.
+    bool identical(gis::Point a, gis::Point b) const;
 
     // Kept sub-areas have an absolute area above the sliver tolerance; an area
     // exactly at the tolerance is a sliver.
@@ -46,6 +47,7 @@ public:
 
 private:
     Tolerances tolerances_;
+    double unroundedLimit_;  // distances at or above this never round below the threshold
 };
 
 // The check log as this cleaner writes it: every line is the object prefix

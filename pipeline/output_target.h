@@ -38,15 +38,15 @@ std::string connectionErrorText(const ConnectionFailure& failure);
 // listed, and for output also written. std::nullopt on success.
 std::optional<ConnectionFailure> connectFolder(const std::filesystem::path& folder, bool forOutput);
 
-// Chooses the output name "<baseName>_x" in `folder`, asking through the UI
+// Chooses the output name "<baseName><ending>" in `folder`, asking through the UI
 // when it exists and overwriting is off, and deletes the old output files of
 // the kept name. Returns the name without extension, or std::nullopt when
 // the file must stop (`settings.continueRun` is set False where the user
 // refused). `sourceBase` is the source path without extension: a name that
 // would replace the source itself is refused.
 std::optional<std::string> chooseOutputName(const std::filesystem::path& folder, std::string_view baseName,
-                                            const std::filesystem::path& sourceBase, RunSettings& settings,
-                                            Ui& ui);
+                                            std::string_view ending, const std::filesystem::path& sourceBase,
+                                            RunSettings& settings, Ui& ui);
 
 // Deletes every file "<folder>/<name>.*". False (with the error text) when one cannot be deleted.
 bool deleteShapefileFiles(const std::filesystem::path& folder, std::string_view name, std::string& error,

@@ -115,7 +115,8 @@ TEST_F(CorrectionRunTest, CopiesEveryVertexAndAttributeExactly) {
 
     // The whole check log of a file without findings.
     const std::string folder = src.string() + "/";
-    std::vector<std::string> expected = {"Shapefile " + folder + "flur.shp :"};
+    std::vector<std::string> expected = {"Shapefile " + folder + "flur.shp :", "Anzahl Shapes (Soll): 3",
+                                         "Anzahl Shapes (Ist): 3", "Anzahl Datensätze in dbf-File: 3"};
     for (const auto& line : settingsBlock(options, settings)) expected.push_back(line);
     expected.push_back("Shapefile: flur.shp, Feldname: AKTIV");
     expected.push_back(", Feldtyp: Boolean , wird unter MapObjects 2.0 grundsätzlich als 'false' exportiert.");

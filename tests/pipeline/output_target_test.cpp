@@ -23,7 +23,7 @@ protected:
     ScriptedUi ui;
 
     std::optional<std::string> choose(std::string_view base = "flur") {
-        return chooseOutputName(out.path(), base, src / std::string(base), settings, ui);
+        return chooseOutputName(out.path(), base, "_x", src / std::string(base), settings, ui);
     }
     void existing(std::string_view name) {
         for (const char* ext : {".shp", ".shx", ".dbf", ".prj"}) touch(out / (std::string(name) + ext));
@@ -95,7 +95,7 @@ TEST(OutputNameSafety, NameOfTheSourceItselfIsRefusedAndNothingDeleted) {
     RunSettings settings;
     ScriptedUi ui;
     ui.inputs = {"flur", "flur"};  // the user insists on the source's own name
-    const auto name = chooseOutputName(dir.path(), "flur", dir / "flur", settings, ui);
+    const auto name = chooseOutputName(dir.path(), "flur", "_x", dir / "flur", settings, ui);
     EXPECT_EQ(name, std::nullopt);
     EXPECT_EQ(test::readFile(dir / "flur.dbf"), "source");
     EXPECT_EQ(test::readFile(dir / "flur.shp"), "source");

@@ -1,0 +1,211 @@
+#include "pipeline/export_preparation.h"
+
+#include "layerops/field_names.h"
+#include "pipeline/error_database.h"
+#include "pipeline/gis/runtime_error.h"
+#include "pipeline/output_target.h"
+#include "pipeline/record_counts.h"
+#include "pipeline/text.h"
+
+#include <system_error>
+
+namespace plyvet {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::size_t kRecommendedBaseNameLength = 8;
+}  // namespace
+
+std::string withTrailingSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != fs::path::preferred_separator) folder += fs::path::preferred_separator;
+    return folder;
+}
+
+ExportPreparation::ExportPreparation(Ui& ui, RunSettings& settings, RunOptions& options, const LogFile& programLog,
+                                     ErrorDatabase* database)
+    : ui_(ui), settings_(settings), options_(options), programLog_(programLog), database_(database) {}
+
+void ExportPreparation::showAndLog(const Message& message, const LogFile& checkLog) {
+    ui_.message(message);
+    checkLog.append(message.text);
+}
+
+bool ExportPreparation::outputFolder(const std::string& sourceFolder, LogFile& checkLog, fs::path& folder) {
+    std::error_code ec;
+    std::string chosen;
+    if (settings_.putResultInSourceFolder) {
+        chosen = sourceFolder;
+    } else if (text::trim(options_.outputFolder).empty()) {
+        chosen = ui_.chooseOutputFolder();
+        options_.outputFolder = chosen;
+    } else {
+        chosen = std::string(text::trim(options_.outputFolder));
+        if (!fs::is_directory(chosen, ec)) {
+            ui_.message({"Ausgabe-Verzeichnis " + chosen + " nicht vorhanden."});
+            return false;
+        }
+    }
+    if (chosen.empty()) {
+        ui_.message({"Ziel-Verzeichnis für korrigierte Shapefiles wurde nicht ausgewählt."});
+        return false;
+    }
+    if (!fs::is_directory(chosen, ec)) {
+        showAndLog({"Verzeichnis " + chosen + " nicht vorhanden. Bitte überprüfen!"}, checkLog);
+        return false;
+    }
+    if (const auto failure = connectFolder(chosen, true)) {
+        showAndLog({connectionErrorText(*failure)}, checkLog);
+        options_.outputFolder.clear();
+        return false;
+    }
+    folder = chosen;
+    return true;
+}
+
+bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFile& checkLog,
+                                PreparedExport& out) {
+    programLog_.append("Original-Shapefile: " + path);
+    if (kind.recordInDatabase && database_ != nullptr && database_->isOpen()) {
+        database_->insertShapeFileInfo({.quellpfad = path}, ui_);
+    }
+
+    // The check log: the path without its last four characters (".shp"), then the ending.
+    const std::string stem = path.size() >= 4 ? path.substr(0, path.size() - 4) : path;
+    checkLog = LogFile(stem + kind.checkLogEnding);
+    if (!checkLog.create()) {
+        ui_.message({"Die Prüfprotokoll-Datei " + checkLog.path().string() +
+                         " kann nicht angelegt werden. Das Shapefile wird nicht bearbeitet.",
+                     std::string(kDefaultTitle), Buttons::Ok, Icon::Critical});
+        checkLog = LogFile();
+        return false;
+    }
+
+    path = std::string(text::trim(path));
+    std::error_code ec;
+    // A path relative to the working folder names its folder explicitly, so
+    // every message and log line says where the file is.
+    const fs::path sourcePath = fs::absolute(fs::path(path), ec).lexically_normal();
+    out.sourceFolder = sourcePath.parent_path().string();
+    const std::string fileName = sourcePath.filename().string();
+    out.baseName = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+    const std::string& baseName = out.baseName;
+
+    if (kind.askSettings && !settings_.settingsConfirmed) {
+        const bool confirmed = ui_.settingsDialog(settings_);
+        settings_.settingsConfirmed = true;
+        settings_.continueRun = confirmed;
+        if (!confirmed) return false;
+    }
+
+    const std::size_t nameLength = text::charCount(baseName);
+    if (nameLength > kRecommendedBaseNameLength && !settings_.ignoreLongFileNames) {
+        const std::string n = std::to_string(nameLength);
+        const Answer answer = ui_.message({"Ausgangs-Shapefilename " + baseName + " zu lang (" + n +
+                                               " Zeichen).\r\nEmpfohlen werden höchstens 8 Zeichen!\r\n"
+                                               "Dateinamen trotzdem beibehalten und Programm fortführen?",
+                                           "Dateinamen-Überprüfung", Buttons::YesNo, Icon::None, Answer::Yes});
+        if (answer != Answer::Yes) {
+            checkLog.append("Shapefile-Name " + baseName + " zu lang (" + n +
+                            " Zeichen).\r\nEs wird eine Länge von höchstens 8 Zeichen empfohlen. "
+                            "Bitte vor erneutem Aufruf des Programms ändern.");
+            if (kind.recordInDatabase && database_ != nullptr && database_->isOpen()) {
+                if (database_->insertShapeFileInfo({.quellpfad = baseName}, ui_)) {
+                    database_->insertErrorInfo(database_->lastShapeFileId(), "", "ShapeFileNameToLong",
+                                               n + " Zeichen.Es wird eine Länge von höchstens 8 Zeichen empfohlen",
+                                               ui_);
+                }
+            }
+            settings_.continueRun = false;
+            return false;
+        }
+    }
+
+    if (!outputFolder(out.sourceFolder, checkLog, out.outputFolder)) return false;
+
+    ui_.setStatus("Bitte warten. Überprüfung und Korrektur der ausgewählten Shapefiles.");
+
+    if (!fs::is_directory(out.sourceFolder, ec)) {
+        showAndLog({"Shapefile " + out.sourceFolder + " nicht vorhanden!", "Dateinamen überprüfen.", Buttons::Ok,
+                    Icon::Critical},
+                   checkLog);
+        return false;
+    }
+    if (const auto failure = connectFolder(out.sourceFolder, false)) {
+        showAndLog({connectionErrorText(*failure)}, checkLog);
+        options_.outputFolder.clear();
+        return false;
+    }
+    out.sourceShp = withTrailingSeparator(out.sourceFolder) + baseName + ".shp";
+    checkLog.append("Shapefile " + out.sourceShp + " :");
+
+    try {
+        out.reader.emplace(sourcePath);
+    } catch (const RuntimeError& e) {
+        showAndLog({"ExportToShape: Lesen aus Shapefile " + baseName + ".shp fehlgeschlagen. ( " + e.description() +
+                    " )"},
+                   checkLog);
+        return false;
+    }
+    const gis::ShapefileReader& reader = *out.reader;
+
+    if (reader.shapeType() != gis::kShapeTypePolygon) {
+        const std::string text = "Shapefile " + baseName + ".shp ist kein Polygon-Shapefile. Vorgang wird abgebrochen.";
+        showAndLog({text}, checkLog);
+        return false;
+    }
+
+    const RecordCountOutcome counts =
+        checkRecordCounts(fs::path(out.sourceFolder) / baseName, reader.recordCount(), baseName);
+    for (const auto& line : counts.logLines) checkLog.append(line);
+    if (!counts.proceed) {
+        ui_.message({"Shapefile " + baseName + ".shp: Die Anzahl der Datensätze von .shp, .shx und .dbf passt "
+                     "nicht zusammen. Einzelheiten im Prüfprotokoll " + checkLog.path().string() + "."});
+        return false;
+    }
+    out.recordCount = counts.actual;
+
+    for (const auto& line : kind.headerLines) checkLog.append(line);
+
+    // Field names longer than the limit need new names before an output can be created.
+    const layerops::FieldNameOutcome names = layerops::renameLongFieldNames(reader.fields(), baseName, ui_);
+    for (const auto& line : names.logLines) checkLog.append(line);
+    if (!names.accepted) {
+        ui_.setStatus("");
+        return false;
+    }
+    out.plan = planOutputFields(reader.fields(), reader.codePage(), options_.codePage, baseName, names.newNames);
+    for (const auto& line : out.plan.logLines) checkLog.append(line);
+
+    const auto outputName =
+        chooseOutputName(out.outputFolder, baseName, kind.outputEnding, fs::path(stem), settings_, ui_);
+    if (!outputName) return false;
+    out.outputName = *outputName;
+    out.outputBase = out.outputFolder / out.outputName;
+
+    try {
+        out.writer.emplace(out.outputBase, out.plan.outputFields, out.plan.codePage);
+    } catch (const RuntimeError& e) {
+        checkLog.append("ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +
+                        " konnte nicht in Shapefile geschrieben werden.");
+        ui_.message({"ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +
+                     " konnte nicht in Shapefile geschrieben werden. ( " + e.description() + " )"});
+        return false;
+    }
+    // The coordinate system travels with the geometry.
+    const fs::path sourcePrj(stem + ".prj");
+    if (fs::exists(sourcePrj, ec)) {
+        fs::copy_file(sourcePrj, fs::path(out.outputBase.string() + ".prj"), fs::copy_options::overwrite_existing,
+                      ec);
+        if (ec) {
+            checkLog.append("Projektionsdatei " + sourcePrj.string() + " konnte nicht kopiert werden ( " +
+                            ec.message() + " )");
+        }
+    }
+    programLog_.append("Exportiertes Shapefile: " + withTrailingSeparator(out.outputFolder.string()) +
+                       out.outputName);
+    programLog_.append("Ergebnis der Überprüfung: " + checkLog.path().string());
+    return true;
+}
+
+}  // namespace plyvet

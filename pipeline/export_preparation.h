@@ -1,0 +1,70 @@
+#pragma once
+// The preparation every export of a shapefile shares, from the check log to
+// the created, still empty output: the settings dialog, the name-length
+// rule, the output folder, the folder connections, opening the source, the
+// polygon-type and record-count checks, the output field description with
+// the field-name dialog, the output name with its overwrite rules, and the
+// creation of the output. The correction run and the identical-polygon
+// command differ only in what `ExportKind` says.
+
+#include "pipeline/field_plan.h"
+#include "pipeline/gis/shapefile.h"
+#include "pipeline/log_file.h"
+#include "pipeline/run_options.h"
+#include "pipeline/ui.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plyvet {
+
+class ErrorDatabase;
+
+struct ExportKind {
+    std::string checkLogEnding;     // "_k.log": replaces the source's ".shp"
+    std::string outputEnding;       // "_x": appended to the source's base name
+    bool askSettings = true;        // show the settings dialog before the first file
+    bool recordInDatabase = true;   // rows in the error database
+    std::vector<std::string> headerLines;  // written after the record-count check
+};
+
+struct PreparedExport {
+    std::optional<gis::ShapefileReader> reader;
+    std::optional<gis::ShapefileWriter> writer;
+    FieldPlan plan;
+    std::string sourceFolder;         // without trailing separator
+    std::string baseName;             // file name without ".shp"
+    std::string sourceShp;            // "<folder>/<base>.shp" as the logs show it
+    std::filesystem::path outputFolder;
+    std::string outputName;           // without extension
+    std::filesystem::path outputBase; // folder / name, without extension
+    int recordCount = 0;              // records to walk, after the record-count check
+};
+
+class ExportPreparation {
+public:
+    ExportPreparation(Ui& ui, RunSettings& settings, RunOptions& options, const LogFile& programLog,
+                      ErrorDatabase* database);
+
+    // Runs the preparation for `path` (trimmed in place). `checkLog` is set
+    // to the file's check log once it exists. False when the file stops; the
+    // reason has been shown and logged.
+    bool prepare(std::string& path, const ExportKind& kind, LogFile& checkLog, PreparedExport& out);
+
+private:
+    bool outputFolder(const std::string& sourceFolder, LogFile& checkLog, std::filesystem::path& folder);
+    void showAndLog(const Message& message, const LogFile& checkLog);
+
+    Ui& ui_;
+    RunSettings& settings_;
+    RunOptions& options_;
+    const LogFile& programLog_;
+    ErrorDatabase* database_;
+};
+
+// "<folder>/" with the platform's separator.
+std::string withTrailingSeparator(std::string folder);
+
+}  // namespace plyvet

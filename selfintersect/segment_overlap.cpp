@@ -1,6 +1,8 @@
 #include "selfintersect/segment_overlap.h"
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 
 namespace plyvet::selfintersect {
 
@@ -8,10 +10,60 @@ namespace {
 
 using Real = long double;
 
-// Sign of the cross product (q - p) x (r - p): +1 when r lies left of p->q.
+// Error-free transformations: a + b = s + e and a * b = p + e exactly.
+void twoSum(double a, double b, double& s, double& e) {
+    s = a + b;
+    const double bVirtual = s - a;
+    const double aVirtual = s - bVirtual;
+    e = (a - aVirtual) + (b - bVirtual);
+}
+
+void twoProduct(double a, double b, double& p, double& e) {
+    p = a * b;
+    e = std::fma(a, b, -p);
+}
+
+// Sign of the exact sum of the terms. The terms are summed into a
+// nonoverlapping expansion (components of increasing magnitude whose sum is
+// exact); the sign of such a sum is the sign of its largest component.
+template <std::size_t N>
+int exactSign(const std::array<double, N>& terms) {
+    std::array<double, N> expansion{};
+    std::size_t length = 0;
+    for (const double term : terms) {
+        double carry = term;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < length; ++i) {
+            double sum = 0.0, error = 0.0;
+            twoSum(carry, expansion[i], sum, error);
+            if (error != 0.0) expansion[kept++] = error;
+            carry = sum;
+        }
+        expansion[kept++] = carry;
+        length = kept;
+    }
+    for (std::size_t i = length; i-- > 0;) {
+        if (expansion[i] != 0.0) return expansion[i] > 0.0 ? 1 : -1;
+    }
+    return 0;
+}
+
+// Sign of the cross product (q - p) x (r - p), exactly: +1 when r lies left
+// of p->q, 0 when the three points are on one line. Expanded into six
+// products so that no difference is rounded:
+// qx ry - qx py - px ry - qy rx + qy px + py rx.
 int orientation(gis::Point p, gis::Point q, gis::Point r) {
-    const Real cross = (Real{q.x} - p.x) * (Real{r.y} - p.y) - (Real{q.y} - p.y) * (Real{r.x} - p.x);
-    return (cross > 0) - (cross < 0);
+    const std::array<std::array<double, 2>, 6> factors = {{{q.x, r.y},
+                                                           {-q.x, p.y},
+                                                           {-p.x, r.y},
+                                                           {-q.y, r.x},
+                                                           {q.y, p.x},
+                                                           {p.y, r.x}}};
+    std::array<double, 12> terms{};
+    for (std::size_t i = 0; i < factors.size(); ++i) {
+        twoProduct(factors[i][0], factors[i][1], terms[2 * i], terms[2 * i + 1]);
+    }
+    return exactSign(terms);
 }
 
 bool finite(gis::Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }

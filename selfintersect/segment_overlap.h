@@ -9,11 +9,13 @@
 // walking from first.from to first.to, `end` where it stops. Both are always
 // end points of the two segments, never computed coordinates.
 //
-// Precision. Orientation tests use the cross product evaluated in long double
-// (x87 extended on x86-64); two segments are collinear when both end points
-// of the second give a cross product of exactly 0 against the first. For
-// coordinates with a few decimals, as the cleaner's rings have, this is
-// exact. Non-finite coordinates have nothing in common with anything.
+// Precision. The orientation tests are exact: the sign of each cross product
+// is found from error-free products and sums of the coordinates (no
+// tolerance), so two segments are collinear only when their four end points
+// lie exactly on one line. Products must stay within the range of double
+// (coordinates below about 1e150). A proper crossing's point is computed in
+// long double and rounded once; the repair only asks whether it exists.
+// Non-finite coordinates have nothing in common with anything.
 
 #include "pipeline/gis/geometry.h"
 

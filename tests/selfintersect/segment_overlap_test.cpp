@@ -51,6 +51,16 @@ TEST(SegmentIntersect, CommonShapes) {
     }
 }
 
+// The second segment's ends lie one unit of cross product on either side of
+// the first's line; products of this size (2^105) need more than extended
+// precision to tell.
+TEST(SegmentIntersect, CollinearityIsExact) {
+    const Segment first{{0, 0}, {9007199254740991.0, 9007199254740989.0}};
+    const Segment second{{4503599627370496.0, 4503599627370495.0}, {4503599627370495.0, 4503599627370494.0}};
+    EXPECT_EQ(intersect(first, second).kind, Kind::Point);
+    EXPECT_EQ(intersect(second, first).kind, Kind::Point);
+}
+
 TEST(SegmentIntersect, Length) {
     EXPECT_EQ(length({{0, 0}, {3, 4}}), 5.0);
     EXPECT_EQ(length({{2, 2}, {2, 2}}), 0.0);

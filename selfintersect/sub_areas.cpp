@@ -40,7 +40,7 @@ public:
         // Each repeated search resumes strictly after the overlap it skipped,
         // so there are at most as many searches as pairs of edges; the bound
         // is kept explicit all the same.
-        const std::uint64_t pairs = static_cast<std::uint64_t>(n) * (n > 0 ? n - 1 : 0) / 2;
+        const std::uint64_t pairs = static_cast<std::uint64_t>(n) * (n - 1) / 2;
         std::int32_t a = 0;
         std::int32_t b = 0;
         for (std::uint64_t search = 0; search <= pairs; ++search) {

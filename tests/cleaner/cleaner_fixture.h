@@ -14,8 +14,14 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace plyvet::gis {
+// Readable points in failure messages.
+inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
+}  // namespace plyvet::gis
 
 namespace plyvet::cleaner_test {
 

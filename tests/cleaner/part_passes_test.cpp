@@ -34,6 +34,22 @@ TEST_F(PartPasses, PartsSharingSomeVerticesStay) {
     EXPECT_EQ(cleaner().polygon(), neighbours);
 }
 
+// Vertices of two parts count as shared by their rounded distance, however
+// far apart the parts' bounds are before rounding.
+TEST_F(PartPasses, SharedVerticesOfTwoPartsCountByTheRoundedDistance) {
+    struct Case {
+        std::int16_t granularity;
+        double gap;
+        bool shared;
+    };
+    for (const Case& c : {Case{3, 0.0004, true}, Case{3, 0.0014, false}, Case{0, 0.4, true}, Case{0, 0.6, false}}) {
+        cleaner().setGranularity(c.granularity);
+        pass(&clsPolygonCleaner::EliminateIdenticalParts, Polygon{{kSquare, box(10 + c.gap, 0, 20, 10)}});
+        const std::vector<std::string> expected{"Polygon-Parts 0,1: identische Punkte (Anzahl: 2) - kein Fehler"};
+        EXPECT_EQ(findings(), c.shared ? expected : std::vector<std::string>{}) << c.granularity << " " << c.gap;
+    }
+}
+
 TEST_F(PartPasses, PartIdenticalToSeveralEarlierPartsGoesOnce) {
     EXPECT_TRUE(pass(&clsPolygonCleaner::EliminateIdenticalParts,
                      Polygon{{kSquare, kSquareFromAnotherCorner, kSquare}}));
@@ -167,6 +183,18 @@ TEST_F(PartPasses, PartsThatOnlyTouchDoNotOverlap) {
 TEST_F(PartPasses, PartsSharingAnEdgeOverlap) {
     EXPECT_EQ(clean(Polygon{{kSquare, box(10, 0, 20, 10)}}), kOverlapError);
     EXPECT_EQ(cleaner().GetIntersectionPoint(), (Point{10, 5}));
+}
+
+// The triangle's vertices all lie on the square's outline, yet it shares no
+// area with it: it fills the notch and runs along two of its edges.
+TEST_F(PartPasses, PartFillingANotchIsNoHoleButSharesEdges) {
+    const Ring notched{{0, 0}, {0, 10}, {10, 10}, {10, 0}, {5, 5}};
+    const Ring filling{{0, 0}, {5, 5}, {10, 0}};
+    EXPECT_EQ(clean(Polygon{{notched, filling}}), kOverlapError);
+    const auto where = cleaner().GetIntersectionPoint();
+    ASSERT_TRUE(where);
+    EXPECT_NEAR(where->x, 7.5, 1e-9);
+    EXPECT_NEAR(where->y, 2.5, 1e-9);
 }
 
 TEST_F(PartPasses, SliverAtTheToleranceStaysAndBelowItGoesAfterTheOrientation) {

@@ -1,12 +1,11 @@
 #pragma once
 // Shared set-up of the polygon cleaner's tests: the binding points at the
 // built helper library, every event text is recorded, and the log-filter
-// option is a plain flag the test sets.
+// option is a flag the test sets.
 
 #include "cleaner/polygon_cleaner.h"
 #include "tests/geolib/library_fixture.h"
 
-#include "pipeline/gis/geometry.h"
 #include "pipeline/gis/runtime_error.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +18,6 @@
 #include <vector>
 
 namespace plyvet::gis {
-// Readable points in failure messages.
 inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
 }  // namespace plyvet::gis
 
@@ -28,25 +26,25 @@ namespace plyvet::cleaner_test {
 using gis::Point;
 using gis::Polygon;
 using gis::Ring;
+using Texts = std::vector<std::string>;
 
 inline constexpr std::int32_t kAreaError = static_cast<std::int32_t>(0x80040001u);
 inline constexpr std::int32_t kCrossingError = static_cast<std::int32_t>(0x80040002u);
 inline constexpr std::int32_t kOverlapError = static_cast<std::int32_t>(0x80040003u);
 inline constexpr std::int32_t kTooFewError = static_cast<std::int32_t>(0x80040004u);
+inline const std::string kSeparator = "----------";
 
-// Clockwise (positive) axis-parallel rectangle starting at its lower left corner.
+// Clockwise (positive) rectangle from its lower left corner.
 inline Ring box(double x0, double y0, double x1, double y1) { return Ring{{x0, y0}, {x0, y1}, {x1, y1}, {x1, y0}}; }
 inline Ring reversed(Ring r) {
     std::reverse(r.begin(), r.end());
     return r;
 }
-
 inline std::string header(int part, int count) {
     return "Polygon-Part " + std::to_string(part) + ": " + std::to_string(count) + " Stützpunkt(e)";
 }
-inline const std::string kSeparator = "----------";
 
-// The error a call raised; number 0 when it raised none.
+// The error a call raised; number 0 when none.
 inline RuntimeError raisedBy(const std::function<void()>& call) {
     try {
         call();
@@ -64,17 +62,17 @@ protected:
         cleaner_->ActionTaken = [this](const std::string& text) { events.push_back(text); };
         cleaner_->OnlyErrorObjectsInLogFile = [this] { return onlyErrorObjects; };
     }
-
     clsPolygonCleaner& cleaner() { return *cleaner_; }
 
-    // Clean() on `polygon`; the raised error's number, 0 when none.
-    std::int32_t clean(Polygon polygon) {
+    // Clean() on `polygon`: the raised error.
+    RuntimeError cleanError(Polygon polygon) {
         events.clear();
         cleaner_->setPolygon(std::move(polygon));
-        return raisedBy([this] { cleaner_->Clean(); }).number();
+        return raisedBy([this] { cleaner_->Clean(); });
     }
+    std::int32_t clean(Polygon polygon) { return cleanError(std::move(polygon)).number(); }
 
-    // One pass on `polygon`; returns its changed flag.
+    // One pass on `polygon`: its changed flag.
     bool pass(void (clsPolygonCleaner::*which)(bool&), Polygon polygon) {
         events.clear();
         cleaner_->setPolygon(std::move(polygon));
@@ -84,23 +82,22 @@ protected:
     }
 
     // The events without the header lines.
-    std::vector<std::string> findings() const {
-        std::vector<std::string> out;
+    Texts findings() const {
+        Texts out;
         for (std::size_t k = 0; k < events.size(); ++k) {
             if (events[k] == kSeparator) {
-                ++k;  // the vertex-count line that follows
-                continue;
+                ++k;
+            } else {
+                out.push_back(events[k]);
             }
-            out.push_back(events[k]);
         }
         return out;
     }
-
     std::size_t countOf(const std::string& text) const {
         return static_cast<std::size_t>(std::count(events.begin(), events.end(), text));
     }
 
-    std::vector<std::string> events;
+    Texts events;
     bool onlyErrorObjects = false;
     std::unique_ptr<clsPolygonCleaner> cleaner_;
 };

@@ -2,6 +2,7 @@
 
 #include "pipeline/text.h"
 
+#include <cmath>
 #include <filesystem>
 
 namespace plyvet::app {
@@ -21,6 +22,16 @@ std::string usageText() {
            "  --on-unsolvable skip|stop\n"
            "                         bei nicht auflösbarem Problem: Shape nicht exportieren (skip,\n"
            "                         Standard) oder die Bearbeitung des Shapefiles abbrechen (stop)\n"
+           "  --granularity N        Prüfgenauigkeit in Dezimalstellen (Standard 3)\n"
+           "  --threshold X          Punkte gelten als identisch bei einer Distanz kleiner X\n"
+           "                         (Standard 0.001)\n"
+           "  --sliver-tolerance X   Toleranz für Splitterflächen (Standard 0.01; 0 schaltet das\n"
+           "                         Löschen von Splitterflächen aus)\n"
+           "  --no-sliver-removal    Splitterflächen nicht löschen\n"
+           "  --delete-points-on-line\n"
+           "                         Zwischenpunkte auf einer Geraden löschen\n"
+           "  --only-errors          nur Objekte mit Fehlern in die Log-Datei schreiben\n"
+           "  --rename ALT=NEU       neuer Name für ein Feld mit mehr als 10 Zeichen (mehrfach)\n"
            "  --code-page header|ansi|oem\n"
            "                         Codepage der Attributtabelle: aus dem Header (Standard),\n"
            "                         ANSI (1252) oder OEM (850)\n"
@@ -95,7 +106,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 cl.error = "--output erwartet ein Verzeichnis.";
                 return cl;
             }
-            cl.options.outputFolder = value;
+            // An absolute folder, so every message and log line says where the output went.
+            std::error_code ec;
+            const auto absolute = std::filesystem::absolute(value, ec);
+            cl.options.outputFolder = ec ? value : absolute.lexically_normal().string();
             haveOutput = true;
         } else if (arg == "--in-source-folder") {
             cl.settings.putResultInSourceFolder = true;
@@ -115,6 +129,45 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 cl.error = "--on-unsolvable erwartet skip oder stop, nicht " + value + ".";
                 return cl;
             }
+        } else if (name == "--granularity") {
+            if (!takeValue(args, i, value, cl)) return cl;
+            const auto n = text::parseInteger(value);
+            if (!n || *n < 0 || *n > 18) {
+                cl.error = "--granularity erwartet eine ganze Zahl von 0 bis 18, nicht " + value + ".";
+                return cl;
+            }
+            cl.options.granularity = std::to_string(*n);
+        } else if (name == "--threshold") {
+            if (!takeValue(args, i, value, cl)) return cl;
+            const auto x = text::parseNumber(value, '.');
+            if (!x || *x < 0 || !std::isfinite(*x)) {
+                cl.error = "--threshold erwartet eine Zahl ab 0 mit Dezimalpunkt, nicht " + value + ".";
+                return cl;
+            }
+            cl.options.identicalPointThreshold = value;
+        } else if (name == "--sliver-tolerance") {
+            if (!takeValue(args, i, value, cl)) return cl;
+            const auto x = text::parseNumber(value, '.');
+            if (!x || *x < 0 || !std::isfinite(*x)) {
+                cl.error = "--sliver-tolerance erwartet eine Zahl ab 0 mit Dezimalpunkt, nicht " + value + ".";
+                return cl;
+            }
+            cl.options.splitterTolerance = value;
+            if (*x == 0) cl.options.deleteSplitterArea = false;
+        } else if (arg == "--no-sliver-removal") {
+            cl.options.deleteSplitterArea = false;
+        } else if (arg == "--delete-points-on-line") {
+            cl.options.deletePointsOnLine = true;
+        } else if (arg == "--only-errors") {
+            cl.options.onlyErrorObjects = true;
+        } else if (name == "--rename") {
+            if (!takeValue(args, i, value, cl)) return cl;
+            const auto eq = value.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                cl.error = "--rename erwartet ALT=NEU, nicht " + value + ".";
+                return cl;
+            }
+            cl.renames.emplace_back(value.substr(0, eq), value.substr(eq + 1));
         } else if (name == "--code-page") {
             if (!takeValue(args, i, value, cl)) return cl;
             if (text::equalsIgnoreCase(value, "header")) {

@@ -5,6 +5,7 @@
 #include "pipeline/run_options.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace plyvet::app {
@@ -16,6 +17,7 @@ struct CommandLine {
     RunOptions options;
     RunSettings settings;
     std::vector<std::string> files;
+    std::vector<std::pair<std::string, std::string>> renames;  // --rename OLD=NEW
     std::string error;  // a usage error; empty when the line is fine
 };
 

@@ -5,6 +5,7 @@
 #include "app/headless_ui.h"
 #include "geolib/binding.h"
 #include "pipeline/correction_run.h"
+#include "pipeline/error_database.h"
 #include "pipeline/gis/runtime_error.h"
 #include "pipeline/home.h"
 #include "pipeline/log_file.h"
@@ -39,7 +40,7 @@ int printVersion() {
 }
 
 int runCorrect(app::CommandLine& cl) {
-    app::HeadlessUi ui;
+    app::HeadlessUi ui(stderr, cl.renames);
     const std::string programFolder = home();
     LogFile programLog(fs::path(programFolder) / "plyvet.log");
     if (!programLog.create()) {
@@ -65,7 +66,10 @@ int runCorrect(app::CommandLine& cl) {
         }
     }
 
-    CorrectionRun run(ui, cl.settings, cl.options, programLog);
+    // Without the database the run still corrects; the failure was shown.
+    ErrorDatabase database;
+    database.openErrorDatabase(programFolder, ui);
+    CorrectionRun run(ui, cl.settings, cl.options, programLog, database.isOpen() ? &database : nullptr);
     run.run(list);
 
     for (const auto& r : run.results()) {

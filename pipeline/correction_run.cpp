@@ -73,6 +73,18 @@ bool CorrectionRun::correctShapeFile(std::string path) {
 }
 
 bool CorrectionRun::correct(std::string& path, FileResult& result) {
+    std::string parameterError;
+    const auto parameters = readCleanerParameters(options_, parameterError);
+    if (!parameters) {
+        ui_.message({parameterError});
+        return false;
+    }
+    repair_.emplace(*parameters, options_.onUnsolvable, checkLog_,
+                    PolygonRepair::Hooks{[this](std::string_view suffix) { objectLine(suffix); },
+                                         [this](std::string_view line) { checkLog_.append(line); },
+                                         [this](const std::string& text) { actionTaken(text); },
+                                         [this] { return options_.onlyErrorObjects; }});
+
     ExportPreparation preparation(ui_, settings_, options_, programLog_, database_);
     const ExportKind kind{"_k.log", "_x", true, true, settingsBlock(options_, settings_)};
     PreparedExport job;
@@ -138,6 +150,8 @@ Verdict CorrectionRun::copyRecord(PreparedExport& job, int record) {
     }
     if (!polygon) return unsolvable("( Shape weist Nullwert auf )");
     const double originalArea = areaOrZero(*polygon);
+
+    if (const Verdict v = repair_->repair(*polygon, labelValue_, label_.name); v != Verdict::Write) return v;
 
     const double finalArea = areaOrZero(*polygon);
     if (finalArea == 0.0) {

@@ -7,6 +7,7 @@
 #include "pipeline/export_preparation.h"
 #include "pipeline/log_file.h"
 #include "pipeline/object_label.h"
+#include "pipeline/polygon_repair.h"
 #include "pipeline/run_options.h"
 #include "pipeline/ui.h"
 
@@ -28,9 +29,6 @@ struct FileResult {
     int recordsRead = 0;
     int recordsWritten = 0;
 };
-
-// What becomes of a record.
-enum class Verdict { Write, Skip, Stop };
 
 class CorrectionRun {
 public:
@@ -71,6 +69,7 @@ private:
     LogFile programLog_;
     ErrorDatabase* database_;
     LogFile checkLog_;
+    std::optional<PolygonRepair> repair_;
     ActionCounters counters_;
     ObjectLabel label_;
     std::string labelValue_;

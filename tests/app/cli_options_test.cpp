@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace plyvet::app {
 namespace {
 
@@ -11,6 +13,8 @@ TEST(CommandLine, CorrectWithEveryOption) {
     ASSERT_EQ(cl.error, "");
     EXPECT_EQ(cl.command, Command::Correct);
     EXPECT_EQ(cl.options.outputFolder, "/tmp/aus");
+    const auto relative = parseCommandLine({"correct", "--output", "aus/./neu", "a.shp"});
+    EXPECT_EQ(relative.options.outputFolder, (std::filesystem::current_path() / "aus/neu").string());
     EXPECT_TRUE(cl.settings.overwriteExistingShapeFiles);
     EXPECT_TRUE(cl.settings.ignoreLongFileNames);
     EXPECT_FALSE(cl.settings.putResultInSourceFolder);
@@ -66,6 +70,57 @@ TEST(CommandLine, HelpVersionAndDoubleDash) {
     const auto cl = parseCommandLine({"correct", "--output", "x", "--", "--seltsam.shp"});
     EXPECT_EQ(cl.error, "");
     EXPECT_EQ(cl.files, std::vector<std::string>{"--seltsam.shp"});
+}
+
+}  // namespace
+}  // namespace plyvet::app
+
+namespace plyvet::app {
+namespace {
+
+TEST(CommandLine, CleanerOptions) {
+    const auto cl = parseCommandLine({"correct", "--output", "o", "--granularity", "4", "--threshold", "0.0005",
+                                      "--sliver-tolerance=0.02", "--delete-points-on-line", "--only-errors",
+                                      "--rename", "LANGERNAME1=KURZ", "--rename=ZWEITERNAME=K2", "a.shp"});
+    ASSERT_EQ(cl.error, "");
+    EXPECT_EQ(cl.options.granularity, "4");
+    EXPECT_EQ(cl.options.identicalPointThreshold, "0.0005");
+    EXPECT_EQ(cl.options.splitterTolerance, "0.02");
+    EXPECT_TRUE(cl.options.deleteSplitterArea);
+    EXPECT_TRUE(cl.options.deletePointsOnLine);
+    EXPECT_TRUE(cl.options.onlyErrorObjects);
+    using R = std::pair<std::string, std::string>;
+    EXPECT_EQ(cl.renames, (std::vector<R>{{"LANGERNAME1", "KURZ"}, {"ZWEITERNAME", "K2"}}));
+}
+
+TEST(CommandLine, SliverRemovalSwitchedOff) {
+    EXPECT_FALSE(parseCommandLine({"correct", "--output", "o", "--sliver-tolerance", "0", "a.shp"})
+                     .options.deleteSplitterArea);
+    EXPECT_FALSE(parseCommandLine({"correct", "--output", "o", "--no-sliver-removal", "a.shp"})
+                     .options.deleteSplitterArea);
+    EXPECT_TRUE(parseCommandLine({"correct", "--output", "o", "a.shp"}).options.deleteSplitterArea);
+}
+
+TEST(CommandLine, CleanerOptionErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{"correct", "--output", "o", "--granularity", "19", "a.shp"},
+         "--granularity erwartet eine ganze Zahl von 0 bis 18, nicht 19."},
+        {{"correct", "--output", "o", "--granularity", "2.5", "a.shp"},
+         "--granularity erwartet eine ganze Zahl von 0 bis 18, nicht 2.5."},
+        {{"correct", "--output", "o", "--threshold", "0,001", "a.shp"},
+         "--threshold erwartet eine Zahl ab 0 mit Dezimalpunkt, nicht 0,001."},
+        {{"correct", "--output", "o", "--threshold", "-1", "a.shp"},
+         "--threshold erwartet eine Zahl ab 0 mit Dezimalpunkt, nicht -1."},
+        {{"correct", "--output", "o", "--sliver-tolerance", "nan", "a.shp"},
+         "--sliver-tolerance erwartet eine Zahl ab 0 mit Dezimalpunkt, nicht nan."},
+        {{"correct", "--output", "o", "--rename", "OHNEGLEICH", "a.shp"}, "--rename erwartet ALT=NEU, nicht OHNEGLEICH."},
+        {{"correct", "--output", "o", "--rename", "=NEU", "a.shp"}, "--rename erwartet ALT=NEU, nicht =NEU."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseCommandLine(c.args).error, c.error);
 }
 
 }  // namespace

@@ -95,7 +95,8 @@ TEST_F(PlyvetCommand, UsageErrorsExitWithTwo) {
         {{"correct"}, "Keine Shapefiles angegeben."},
         {{"correct", "x.shp"}, "--output VERZ oder --in-source-folder"},
         {{"unsinn"}, "Unbekannter Befehl: unsinn"},
-        {{"correct", "--output", "x", "--delete-points-on-line", "x.shp"}, "Unbekannte Option"},
+        {{"correct", "--output", "x", "--delete-points", "x.shp"}, "Unbekannte Option: --delete-points"},
+        {{"correct", "--output", "x", "--granularity", "-1", "x.shp"}, "--granularity erwartet"},
     };
     for (const auto& c : cases) {
         const auto r = plyvet(c.args);
@@ -108,7 +109,9 @@ TEST_F(PlyvetCommand, HelpAndVersion) {
     const auto help = plyvet({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option : {"--output", "--in-source-folder", "--overwrite", "--keep-long-names", "--use-id",
-                               "--on-unsolvable", "--code-page"}) {
+                               "--on-unsolvable", "--code-page", "--granularity", "--threshold",
+                               "--sliver-tolerance", "--no-sliver-removal", "--delete-points-on-line",
+                               "--only-errors", "--rename"}) {
         EXPECT_NE(help.stdoutText.find(option), std::string::npos) << option;
     }
     const auto version = plyvet({"--version"});
@@ -167,6 +170,64 @@ TEST_F(PlyvetCommand, LongNameNeedsKeepLongNames) {
     const auto kept = plyvet({"correct", "--keep-long-names", "--output", out.string(), shp.string()});
     EXPECT_EQ(kept.exitCode, 0) << kept.stderrText;
     EXPECT_TRUE(fs::exists(out / "langername_x.shp"));
+}
+
+}  // namespace
+}  // namespace plyvet
+
+namespace plyvet {
+namespace {
+
+// A layer whose first field name has eleven characters: the generator writes
+// "ABCDEFGHIJ", then the name's terminating byte in the .dbf header becomes 'K'.
+std::filesystem::path longFieldName(const std::filesystem::path& base) {
+    samplegen::Layer layer;
+    layer.fields = {samplegen::integerField("ABCDEFGHIJ", 5), samplegen::integerField("ID", 5)};
+    layer.records = {{samplegen::rectanglePolygon(0, 0, 1, 1), {"1", "2"}}};
+    samplegen::write(layer, base);
+    const auto dbf = std::filesystem::path(base.string() + ".dbf");
+    std::string bytes = test::readFile(dbf);
+    bytes.at(32 + 10) = 'K';
+    test::writeFile(dbf, bytes);
+    return std::filesystem::path(base.string() + ".shp");
+}
+
+TEST_F(PlyvetCommand, LongFieldNameNeedsARename) {
+    const auto shp = remember(longFieldName(src / "lang"));
+    const auto refused = plyvet({"correct", "--output", out.string(), shp.string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.stderrText.find("--rename ABCDEFGHIJK=NEU"), std::string::npos) << refused.stderrText;
+    EXPECT_NE(refused.stderrText.find("Feldname ABCDEFGHIJK wurde nicht geändert."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out / "lang_x.shp"));
+
+    const auto renamed = plyvet({"correct", "--output", out.string(), "--rename", "abcdefghijk=KURZ", shp.string()});
+    ASSERT_EQ(renamed.exitCode, 0) << renamed.stderrText;
+    const auto lines = test::readLines(src / "lang_k.log");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), test::utf8ToCp1252("Neuer Feldname: KURZ")), lines.end());
+    const auto info = test::ogrinfoSummary(out / "lang_x.shp");
+    EXPECT_NE(info.find("KURZ: Integer"), std::string::npos) << info;
+
+    const auto taken = plyvet({"correct", "--overwrite", "--output", out.string(), "--rename", "ABCDEFGHIJK=ID",
+                               shp.string()});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_NE(taken.stderrText.find("Der Feldname ID ist bereits vorhanden."), std::string::npos) << taken.stderrText;
+}
+
+TEST_F(PlyvetCommand, SampleFaultsAreRepairedAndCounted) {
+    const auto shp = sample();
+    const auto r = plyvet({"correct", "--output", out.string(), "--only-errors", shp.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.stderrText;
+    std::vector<std::string> lines;
+    for (const auto& l : test::readLines(src / "flur_k.log")) lines.push_back(test::cp1252ToUtf8(l));
+    auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
+    EXPECT_TRUE(has("1 direkt aufeinander folgende(r) identische(r) Punkt(e)."));
+    EXPECT_TRUE(has("1 Polygon(e) mit teilweiser Überlappung durch 180°-Richtungswechsel auf einer Geraden."));
+    // The counter-clockwise parcel and one half of the cut bow tie.
+    EXPECT_TRUE(has("2 Polygon(e) mit fehlerhafter Laufrichtung."));
+    EXPECT_TRUE(has("1 Polygon(e) mit Selbstüberschneidungen."));
+    EXPECT_TRUE(has("Polygon mit der FID 9 ( Polygon-Part 0: schneidet sich selbst )"));
+    // Every parcel reaches the output, the bow tie as two rings.
+    EXPECT_NE(r.stdoutText.find("20 von 20"), std::string::npos) << r.stdoutText;
 }
 
 }  // namespace

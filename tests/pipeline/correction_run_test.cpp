@@ -87,6 +87,7 @@ TEST_F(CorrectionRunTest, CopiesEveryVertexAndAttributeExactly) {
     const sg::Layer layer = mixedLayer();
     test::writeFile(src / "flur.prj", "PROJCS[\"Test\"]");
     const fs::path shp = source(layer);
+    options.onlyErrorObjects = true;  // a layer without faults then has no object lines
     ASSERT_TRUE(correct(shp));
 
     gis::ShapefileReader in(shp);
@@ -328,6 +329,7 @@ TEST_F(CorrectionRunTest, ValueThatCannotBeConvertedSkipsTheRecord) {
     layer.records = {{sg::rectanglePolygon(0, 0, 1, 1), {"1", "12x"}},
                      {sg::rectanglePolygon(2, 0, 3, 1), {"2", "7"}}};
     const fs::path shp = source(layer);
+    options.onlyErrorObjects = true;
     ASSERT_TRUE(correct(shp));
     gis::ShapefileReader copy(out / "flur_x.shp");
     ASSERT_EQ(copy.recordCount(), 1);
@@ -361,6 +363,102 @@ TEST_F(CorrectionRunTest, ExistingOutputWithoutOverwriteAndNoAnswerStopsTheRun) 
     EXPECT_FALSE(correct(shp));
     EXPECT_FALSE(settings.continueRun);
     EXPECT_EQ(test::tripleDigest(out / "flur_x.shp"), before);
+}
+
+}  // namespace
+}  // namespace plyvet
+
+namespace plyvet {
+namespace {
+
+// The cleaners inside the run: findings become object lines and counters.
+class CleaningRunTest : public CorrectionRunTest {
+protected:
+    std::vector<std::string> runOn(std::vector<sg::Record> records) {
+        sg::Layer layer;
+        layer.fields = {sg::integerField("ID", 5)};
+        layer.records = std::move(records);
+        const fs::path shp = source(layer, "fehler");
+        options.onlyErrorObjects = true;
+        settings.overwriteExistingShapeFiles = true;
+        ok = correct(shp);
+        return utf8(checkLog(shp));
+    }
+    static bool has(const std::vector<std::string>& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    gis::ShapefileReader output() { return gis::ShapefileReader(out / "fehler_x.shp"); }
+    bool ok = false;
+};
+
+TEST_F(CleaningRunTest, FindingsAreLoggedCountedAndSummarised) {
+    const auto lines = runOn({{sg::repeatedVertex(0, 0, 10, 10), {"1"}},
+                              {sg::wrongOrientation(20, 0, 30, 10), {"2"}},
+                              {sg::rectanglePolygon(40, 0, 50, 10), {"3"}}});
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(has(lines, "Polygon mit der FID 0 ( Polygon-Part 0: direkt aufeinanderfolgende identische Stützpunkte )"));
+    EXPECT_TRUE(has(lines, "Polygon mit der FID 1 ( Laufrichtungskorrektur bei Part 0: jetzt positiv )"));
+    EXPECT_TRUE(has(lines, "1 direkt aufeinander folgende(r) identische(r) Punkt(e)."));
+    EXPECT_TRUE(has(lines, "1 Polygon(e) mit fehlerhafter Laufrichtung."));
+    EXPECT_TRUE(has(lines, "Keine Polygone mit Selbstüberschneidungen."));
+    // The clean rectangle has no object line at all with the filter on.
+    for (const auto& l : lines) EXPECT_EQ(l.rfind("Polygon mit der FID 2", 0), std::string::npos) << l;
+    auto copy = output();
+    ASSERT_EQ(copy.recordCount(), 3);
+    EXPECT_EQ(copy.polygon(0)->parts.at(0).size(), 4u);  // the repeated vertex is gone
+    EXPECT_GT(gis::ringArea(copy.polygon(1)->parts.at(0)), 0.0);  // turned clockwise
+}
+
+TEST_F(CleaningRunTest, BowTieIsCutIntoTwoClockwiseRings) {
+    const auto lines = runOn({{sg::bowTie(0, 0, 10, 10), {"1"}}});
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(has(lines, "Polygon mit der FID 0 ( Polygon-Part 0: schneidet sich selbst )"));
+    EXPECT_TRUE(has(lines, "1 Polygon(e) mit Selbstüberschneidungen."));
+    auto copy = output();
+    ASSERT_EQ(copy.recordCount(), 1);
+    const auto shape = copy.polygon(0);
+    ASSERT_TRUE(shape);
+    ASSERT_EQ(shape->parts.size(), 2u);
+    for (const auto& ring : shape->parts) EXPECT_GT(gis::ringArea(ring), 0.0);
+    EXPECT_DOUBLE_EQ(gis::area(*shape), 50.0);
+}
+
+TEST_F(CleaningRunTest, OverlappingPartsSkipOrStopByChoice) {
+    const std::array<std::array<double, 4>, 2> boxes = {{{0, 0, 10, 10}, {5, 5, 15, 15}}};
+    auto lines = runOn({{sg::multiRectangle(boxes), {"1"}}, {sg::rectanglePolygon(40, 0, 50, 10), {"2"}}});
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(has(lines, "Polygon mit der FID 0 ( Die Polygon-Parts 0 und 1 überlagern sich. )"));
+    EXPECT_TRUE(has(lines,
+                    "Polygon mit der FID 0 ( wurde wegen linienhafter Überlagerung von 2 Parts nicht exportiert )"));
+    EXPECT_EQ(output().recordCount(), 1);
+
+    options.onUnsolvable = OnUnsolvable::StopFile;
+    lines = runOn({{sg::multiRectangle(boxes), {"1"}}, {sg::rectanglePolygon(40, 0, 50, 10), {"2"}}});
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(
+        has(lines, "Polygon mit der FID 0 ( Programm wurde wegen Überlagerung von 2 Parts abgebrochen )"));
+}
+
+TEST_F(CleaningRunTest, PartWithTooFewPointsIsRemovedAndThePolygonWritten) {
+    gis::Polygon polygon = sg::rectanglePolygon(0, 0, 10, 10);
+    polygon.parts.push_back({{20.1234, 20.5678}, {21, 21}});
+    const auto lines = runOn({{polygon, {"1"}}});
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(has(lines, "Polygon mit der FID 0 ( Polygon-Part 1 weist weniger als 3 Punkte auf und wird deshalb "
+                           "nicht exportiert )"));
+    EXPECT_TRUE(has(lines, "Polygon mit der FID 0 ( Such-Koordinaten X: 20.123 Y: 20.568 )"));
+    auto copy = output();
+    ASSERT_EQ(copy.recordCount(), 1);
+    EXPECT_EQ(copy.polygon(0)->parts.size(), 1u);
+}
+
+TEST_F(CleaningRunTest, InvalidParameterTextStopsBeforeAnyOutput) {
+    options.granularity = "x";
+    const auto shp = source(mixedLayer(), "param");
+    EXPECT_FALSE(correct(shp));
+    ASSERT_FALSE(ui.messageTexts().empty());
+    EXPECT_EQ(ui.messageTexts().back(), "Die Prüfgenauigkeit x ist keine Anzahl von Dezimalstellen.");
+    EXPECT_FALSE(fs::exists(out / "param_x.shp"));
 }
 
 }  // namespace

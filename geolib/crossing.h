@@ -1,0 +1,32 @@
+#pragma once
+// The two implementations of the crossing search behind GISC (see
+// plyvet_exports.h for the contract). Both take the same arguments as
+// findFirstMeeting in plyvet_core.h and give the same result, code, edges and
+// point bit for bit; they differ only in cost. Internal to the library and
+// its tests.
+
+#include "geolib/plyvet_core.h"
+
+#include <cstdint>
+#include <span>
+
+namespace plyvet::geolib::core {
+
+// The reference: a quadratic repeated-vertex check while the line records are
+// built, then every pair (a, b) in increasing order until the first that
+// meets. Throws std::bad_alloc when the n line records cannot be allocated.
+std::int32_t findFirstMeetingPlain(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                   std::int32_t& b, PlyvetXY& point);
+
+// The same answer in about n log n for rings whose edges are spread out (see
+// crossing_index.cpp). Falls back to the plain scan for rings of fewer than 4
+// points, with a coordinate that is not finite, or when its own tables cannot
+// be allocated. Throws std::bad_alloc only when the plain scan would.
+std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                     std::int32_t& b, PlyvetXY& point);
+
+// Rings below this many points go straight to the plain scan: the index does
+// not pay for itself there.
+inline constexpr std::int32_t kIndexedSearchMinimum = 48;
+
+}  // namespace plyvet::geolib::core

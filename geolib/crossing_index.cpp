@@ -1,0 +1,311 @@
+// The indexed crossing search: the answer of the plain scan without looking at
+// every pair of edges.
+//
+// Which pairs can meet. The pair test never accepts two edges whose boxes are
+// apart by more than a small margin: every accepting branch checks that the
+// two X ranges share a value exactly, and that a point lies in both Y ranges,
+// with two exceptions in Y only. The 4-decimal fallback for crossing lines
+// accepts Y ranges that touch after rounding, that is up to one rounding
+// error (0.5e-4 plus a few units in the last place) apart on each side; and
+// two edges on one line record (equal slope and intercept) are not checked in
+// Y at all, but each edge lies within the error of its own line record of
+// that line. So each edge gets a box with its exact X range and its Y range
+// widened by a pad that covers both (kPadBase plus a relative term, see
+// edgePad), and only pairs whose padded boxes overlap are candidates. Every
+// other pair is rejected by the pair test, so leaving it out changes nothing.
+//
+// Finding the candidates. The ring is cut into monotone chains: runs of
+// consecutive edges along which X never turns back and Y never turns back.
+// The box of any stretch of a chain is the box of its two end vertices, so two
+// chains are compared by halving the longer stretch while the boxes overlap,
+// down to single edges. The chains themselves are compared in a sweep over
+// their boxes along the axis in which they are thinner. Inside one chain two
+// edges that are not neighbours can only have overlapping boxes across a
+// vertical edge or a gap shorter than the pad; a short forward scan per edge
+// finds those. Neighbouring edges inside a chain never meet (both vertical
+// and running on, or on one line running on: the pair test rejects both), so
+// only the neighbours at chain ends and the closing pair are tested directly.
+//
+// The answer. Every candidate inside the scan range (the resume position
+// onward) that comes before the best pair so far is tested with the shared
+// pair test; the smallest (a, b) that meets is the plain scan's first
+// finding. A repeated vertex comes before any pair, as in the plain scan; it
+// always gives two edges that are not neighbours with overlapping boxes (the
+// edges ending at both occurrences, or around a zero-length edge), so the
+// linear repeated-vertex check only runs when such a pair was seen.
+//
+// Cost: linear for the chains, n log n at worst for the sweep on rings whose
+// edges are spread out. Rings whose monotone stretches are many and long and
+// lie over each other (deep spikes all around one centre) cost the number of
+// overlapping stretch boxes, as for any box-based search.
+//
+// Falls back to the plain scan (documented in crossing.h) for rings of fewer
+// than 4 points, for a coordinate or a pad that is not finite, and when the
+// chain tables cannot be allocated.
+
+#include "geolib/crossing.h"
+#include "geolib/crossing_pair.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <optional>
+#include <vector>
+
+namespace plyvet::geolib::core {
+
+namespace {
+
+// The pad: 1e-4 covers a rounding to 4 decimals (at most 0.5e-4 plus the
+// relative part); 2^-48 times the magnitudes covers the relative rounding
+// errors of the rounding and of a line record at least eight times over.
+constexpr double kPadBase = 1.0e-4;
+constexpr double kPadRelative = 0x1p-48;
+
+struct Box {
+    double xlo, xhi, ylo, yhi;  // Y already widened by the pad
+};
+
+bool overlaps(const Box& p, const Box& q) {
+    return p.xlo <= q.xhi && q.xlo <= p.xhi && p.ylo <= q.yhi && q.ylo <= p.yhi;
+}
+
+// Edges first..last (inclusive) of the ring, monotone in X and in Y.
+struct Chain {
+    std::int32_t first;
+    std::int32_t last;
+    double pad;            // the largest pad of its edges
+    bool hasVertical;      // an edge with equal X at both ends
+    Box box;
+};
+
+int direction(double from, double to) { return (to > from) - (to < from); }
+
+// Y pad of the edge p -> q, not finite when the magnitudes are out of reach.
+// A line record's deviation from the edge's end points is below 2^-51 times
+// (|y| + |slope| |x| + |dy|); the 4-decimal rounding moves a value by less
+// than 0.50001e-4 + 2^-52 |y|.
+double edgePad(const PlyvetXY& p, const PlyvetXY& q) {
+    const double ay = std::max(std::fabs(p.y), std::fabs(q.y));
+    const double ady = std::fabs(q.y - p.y);
+    double pad = kPadBase + kPadRelative * (ay + ady);
+    if (p.x != q.x) {
+        const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
+        pad += kPadRelative * ((ady / std::fabs(q.x - p.x)) * ax);
+    }
+    return pad;
+}
+
+class IndexedSearch {
+public:
+    IndexedSearch(std::span<const PlyvetXY> ring, std::int32_t startA, std::int32_t startB)
+        : ring_(ring), n_(static_cast<std::int32_t>(ring.size())), startA_(startA),
+          firstB_(startA != 0 || startB != 0 ? startB : 1) {}
+
+    // False when a value is not finite: the caller then runs the plain scan.
+    bool buildChains() {
+        chains_.reserve(64);
+        int cx = 0, cy = 0;
+        for (std::int32_t k = 0; k < n_; ++k) {
+            const PlyvetXY& p = ring_[k];
+            const PlyvetXY& q = vertex(k + 1);
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
+            const int sx = direction(p.x, q.x);
+            const int sy = direction(p.y, q.y);
+            const double pad = edgePad(p, q);
+            if (!std::isfinite(pad)) return false;
+            const bool zeroLength = sx == 0 && sy == 0;
+            const bool continues = !chains_.empty() && !zeroLength && (cx != 2) &&
+                                   (sx == 0 || cx == 0 || sx == cx) &&
+                                   (sy == 0 || cy == 0 || sy == cy);
+            if (continues) {
+                Chain& c = chains_.back();
+                c.last = k;
+                c.pad = std::max(c.pad, pad);
+                c.hasVertical = c.hasVertical || sx == 0;
+                if (sx != 0) cx = sx;
+                if (sy != 0) cy = sy;
+            } else {
+                chains_.push_back(Chain{k, k, pad, sx == 0, Box{}});
+                // A zero-length edge stays alone: mark the direction as closed.
+                cx = zeroLength ? 2 : sx;
+                cy = sy;
+            }
+        }
+        for (Chain& c : chains_) {
+            c.box = spanBox(c.first, c.last, c.pad);
+            if (!std::isfinite(c.box.ylo) || !std::isfinite(c.box.yhi)) return false;
+        }
+        return true;
+    }
+
+    void findCandidates() {
+        for (const Chain& c : chains_)
+            if (c.hasVertical) withinChain(c);
+        sweepChains();
+        // Neighbours where one chain ends and the next begins, and the closing pair.
+        for (std::size_t i = 0; i + 1 < chains_.size(); ++i)
+            test(chains_[i].last, chains_[i].last + 1);
+        test(0, n_ - 1);
+    }
+
+    bool sawSeparateNeighbours() const { return sawNonAdjacent_; }
+
+    // The first finding in scan order, with its edges.
+    struct Best {
+        std::int32_t a, b;
+        Finding finding;
+    };
+    const std::optional<Best>& best() const { return best_; }
+
+private:
+    const PlyvetXY& vertex(std::int32_t k) const { return ring_[k < n_ ? k : k - n_]; }
+
+    // The box of edges first..last of one chain: the box of its end vertices.
+    Box spanBox(std::int32_t first, std::int32_t last, double pad) const {
+        const PlyvetXY& p = ring_[first];
+        const PlyvetXY& q = vertex(last + 1);
+        return Box{std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y) - pad,
+                   std::max(p.y, q.y) + pad};
+    }
+
+    bool adjacent(std::int32_t i, std::int32_t j) const {
+        return j == i + 1 || (i == 0 && j == n_ - 1);
+    }
+
+    // Candidate pair of edges that are not neighbours.
+    void consider(std::int32_t i, std::int32_t j) {
+        if (i > j) std::swap(i, j);
+        if (adjacent(i, j)) return;  // tested where chains meet, or never meet inside one
+        sawNonAdjacent_ = true;
+        test(i, j);
+    }
+
+    // Tests the pair i < j when it lies in the scan range and before the best so far.
+    void test(std::int32_t i, std::int32_t j) {
+        if (i < startA_ || (i == startA_ && j < firstB_)) return;
+        if (best_ && (i > best_->a || (i == best_->a && j >= best_->b))) return;
+        const LineRecord li = makeLine(ring_[i], ring_[i + 1]);
+        const LineRecord lj = makeLine(ring_[j], vertex(j + 1));
+        if (const auto found = testEdgePair(ring_, i, j, li, lj)) best_ = Best{i, j, *found};
+    }
+
+    // Pairs inside one chain that are not neighbours. Along a monotone chain the
+    // boxes of later edges move away from an edge's box in both axes, so the
+    // first later edge whose box misses ends the scan for that edge.
+    void withinChain(const Chain& c) {
+        for (std::int32_t i = c.first; i + 2 <= c.last; ++i) {
+            const Box bi = spanBox(i, i, c.pad);
+            for (std::int32_t j = i + 2; j <= c.last; ++j) {
+                if (!overlaps(bi, spanBox(j, j, c.pad))) break;
+                consider(i, j);
+            }
+        }
+    }
+
+    // Stretches s1..e1 of chain c1 and s2..e2 of chain c2 (different chains).
+    void overlapStretches(const Chain& c1, std::int32_t s1, std::int32_t e1, const Chain& c2,
+                          std::int32_t s2, std::int32_t e2) {
+        if (!overlaps(spanBox(s1, e1, c1.pad), spanBox(s2, e2, c2.pad))) return;
+        if (s1 == e1 && s2 == e2) {
+            consider(s1, s2);
+            return;
+        }
+        if (e1 - s1 >= e2 - s2) {
+            const std::int32_t mid = s1 + (e1 - s1) / 2;
+            overlapStretches(c1, s1, mid, c2, s2, e2);
+            overlapStretches(c1, mid + 1, e1, c2, s2, e2);
+        } else {
+            const std::int32_t mid = s2 + (e2 - s2) / 2;
+            overlapStretches(c1, s1, e1, c2, s2, mid);
+            overlapStretches(c1, s1, e1, c2, mid + 1, e2);
+        }
+    }
+
+    // Chains in order of their boxes' low end along the thinner axis; each is
+    // compared with the chains whose boxes still reach it.
+    void sweepChains() {
+        double sumW = 0, sumH = 0;
+        Box all = chains_.front().box;
+        for (const Chain& c : chains_) {
+            sumW += c.box.xhi - c.box.xlo;
+            sumH += c.box.yhi - c.box.ylo;
+            all.xlo = std::min(all.xlo, c.box.xlo);
+            all.xhi = std::max(all.xhi, c.box.xhi);
+            all.ylo = std::min(all.ylo, c.box.ylo);
+            all.yhi = std::max(all.yhi, c.box.yhi);
+        }
+        // Expected number of boxes a sweep line meets: total extent over range.
+        const bool alongX = sumW * (all.yhi - all.ylo) <= sumH * (all.xhi - all.xlo);
+        const auto lo = [alongX](const Box& b) { return alongX ? b.xlo : b.ylo; };
+        const auto hi = [alongX](const Box& b) { return alongX ? b.xhi : b.yhi; };
+
+        std::vector<std::int32_t> order(chains_.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::int32_t>(i);
+        std::sort(order.begin(), order.end(), [&](std::int32_t p, std::int32_t q) {
+            return lo(chains_[p].box) < lo(chains_[q].box);
+        });
+        std::vector<std::int32_t> active;
+        for (const std::int32_t ci : order) {
+            const Chain& c = chains_[ci];
+            const double start = lo(c.box);
+            std::size_t kept = 0;
+            for (const std::int32_t ai : active) {
+                const Chain& other = chains_[ai];
+                if (hi(other.box) < start) continue;  // behind the sweep for good
+                active[kept++] = ai;
+                if (overlaps(other.box, c.box))
+                    overlapStretches(other, other.first, other.last, c, c.first, c.last);
+            }
+            active.resize(kept);
+            active.push_back(ci);
+        }
+    }
+
+    std::span<const PlyvetXY> ring_;
+    std::int32_t n_;
+    std::int32_t startA_;
+    std::int32_t firstB_;  // the lowest b of the first row
+    std::vector<Chain> chains_;
+    bool sawNonAdjacent_ = false;
+    std::optional<Best> best_;
+};
+
+}  // namespace
+
+std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                     std::int32_t& b, PlyvetXY& point) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    if (n < 4) return findFirstMeetingPlain(ring, a, b, point);
+    if (!validResume(a, b, n)) return kFailure;
+
+    std::optional<IndexedSearch::Best> best;
+    try {
+        IndexedSearch search(ring, a, b);
+        if (!search.buildChains()) return findFirstMeetingPlain(ring, a, b, point);
+        search.findCandidates();
+        if (search.sawSeparateNeighbours()) {
+            std::optional<RepeatedVertex> repeated;
+            try {
+                repeated = firstRepeatedVertexHashed(ring);
+            } catch (const std::bad_alloc&) {
+                repeated = firstRepeatedVertexPlain(ring);
+            }
+            if (repeated) return reportRepeatedVertex(*repeated, n, a, b, point, ring);
+        }
+        best = search.best();
+    } catch (const std::bad_alloc&) {
+        return findFirstMeetingPlain(ring, a, b, point);
+    }
+    if (best) {
+        a = best->a;
+        b = best->b;
+        point = best->finding.point;
+        return best->finding.code;
+    }
+    a = 0;
+    b = 0;
+    return kNoFinding;
+}
+
+}  // namespace plyvet::geolib::core

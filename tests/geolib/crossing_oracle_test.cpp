@@ -1,0 +1,447 @@
+// The indexed crossing search against the plain scan, its oracle: on every
+// generated ring both must give the same code, edges and point, bit for bit,
+// for the full scan, for the resumed scans after each finding, and for
+// resume positions drawn at random. The families aim at the places where a
+// candidate filter could drop a pair the plain test accepts: touchings and
+// crossings at vertices, collinear and vertical overlaps, spikes, repeated
+// vertices, near misses at the rounding's half unit, huge and non-finite
+// coordinates.
+
+#include "bench/ring_shapes.h"
+#include "geolib/crossing.h"
+#include "geolib/plyvet_fenv.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace plyvet::geolib::test {
+namespace {
+
+using Ring = std::vector<PlyvetXY>;
+using Random = std::mt19937_64;
+
+constexpr PlyvetXY kUntouched{-777.0, -777.0};
+
+struct Outcome {
+    std::int32_t code, a, b;
+    PlyvetXY point;
+};
+
+using Search = std::int32_t (*)(std::span<const PlyvetXY>, std::int32_t&, std::int32_t&,
+                                PlyvetXY&);
+
+Outcome run(Search search, const Ring& ring, std::int32_t a, std::int32_t b) {
+    const ExtendedNearestScope scope;
+    Outcome out{0, a, b, kUntouched};
+    // An exactly sized copy: the sanitizer build catches a read past the ring.
+    const Ring copy(ring);
+    out.code = search(copy, out.a, out.b, out.point);
+    return out;
+}
+
+bool sameBits(double x, double y) {
+    return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+}
+
+bool same(const Outcome& p, const Outcome& q) {
+    return p.code == q.code && p.a == q.a && p.b == q.b && sameBits(p.point.x, q.point.x) &&
+           sameBits(p.point.y, q.point.y);
+}
+
+std::string describe(const Outcome& o) {
+    char text[160];
+    std::snprintf(text, sizeof text, "code %d a %d b %d point (%.17g, %.17g)", o.code, o.a, o.b,
+                  o.point.x, o.point.y);
+    return text;
+}
+
+std::string describe(const Ring& ring) {
+    std::ostringstream out;
+    out.precision(17);
+    for (const PlyvetXY& p : ring) out << "{" << p.x << ", " << p.y << "}, ";
+    return out.str();
+}
+
+// Counts rings and calls; reports the first few differences in full.
+class Oracle {
+public:
+    // One ring: the full scan, the resumes after each finding, random resumes.
+    void check(const std::string& family, const Ring& ring, Random& random, int maxResumes = 6) {
+        ++rings_;
+        const auto n = static_cast<std::int32_t>(ring.size());
+        Outcome found = compare(family, ring, 0, 0);
+        for (int i = 0; i < maxResumes && found.code > 0; ++i) {
+            // A repeated vertex comes first on every call: resuming finds it again.
+            const Outcome next = compare(family, ring, found.a, found.b + 1);
+            if (next.code > 0 && next.a == found.a && next.b == found.b) break;
+            found = next;
+        }
+        if (n >= 2) {
+            std::uniform_int_distribution<std::int32_t> pickA(0, n - 1);
+            const std::int32_t a = pickA(random);
+            std::uniform_int_distribution<std::int32_t> pickB(a + 1, n);
+            compare(family, ring, a, pickB(random));
+        }
+    }
+
+    Outcome compare(const std::string& family, const Ring& ring, std::int32_t a, std::int32_t b) {
+        ++calls_;
+        const Outcome plain = run(core::findFirstMeetingPlain, ring, a, b);
+        const Outcome indexed = run(core::findFirstMeetingIndexed, ring, a, b);
+        if (!same(plain, indexed)) {
+            ++differences_;
+            if (differences_ <= 5)
+                ADD_FAILURE() << family << ", n = " << ring.size() << ", resume (" << a << ", "
+                              << b << ")\n  plain:   " << describe(plain)
+                              << "\n  indexed: " << describe(indexed) << "\n  ring: "
+                              << describe(ring);
+        }
+        findings_ += plain.code > 0;
+        return plain;
+    }
+
+    int rings() const { return rings_; }
+    int calls() const { return calls_; }
+    int findings() const { return findings_; }
+    int differences() const { return differences_; }
+
+private:
+    int rings_ = 0, calls_ = 0, findings_ = 0, differences_ = 0;
+};
+
+double uniform(Random& random, double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+}
+
+std::int32_t pick(Random& random, std::int32_t lo, std::int32_t hi) {
+    return std::uniform_int_distribution<std::int32_t>(lo, hi)(random);
+}
+
+void roundTo(Ring& ring, int decimals) { bench::roundRing(ring, decimals); }
+
+// Points on a small lattice, stepping by -1, 0 or 1 in each axis: repeated
+// vertices, vertical and horizontal edges, collinear overlaps and touchings
+// at vertices in every combination.
+Ring latticeWalk(Random& random, std::int32_t n, double unit, int width) {
+    Ring ring;
+    int x = 0, y = 0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        x = std::clamp(x + pick(random, -1, 1), -width, width);
+        y = std::clamp(y + pick(random, -1, 1), -width, width);
+        ring.push_back({x * unit, y * unit});
+    }
+    return ring;
+}
+
+// Steps of a few units in the last place of a large base in one axis and of
+// `yStep` in the other: edges so steep or so flat that their line records are
+// off by more than their own extent, on lines that nearly coincide.
+Ring lastPlaceWalk(Random& random, std::int32_t n, double base, double yStep, bool swapAxes) {
+    Ring ring;
+    double x = base, y = base;
+    for (std::int32_t i = 0; i < n; ++i) {
+        for (int s = pick(random, -3, 3); s != 0; s += s > 0 ? -1 : 1)
+            x = std::nextafter(x, s > 0 ? 1e300 : -1e300);
+        y += yStep * pick(random, -3, 3);
+        ring.push_back(swapAxes ? PlyvetXY{y, x} : PlyvetXY{x, y});
+    }
+    return ring;
+}
+
+// Few points drawn from a small grid that is a few units in the last place
+// wide in X and a few fourth-decimal steps tall in Y (or the other way): the
+// first pair is often one whose boxes are apart by less than the rounding's
+// half unit, or two nearly vertical edges on line records that coincide.
+Ring lastPlacePool(Random& random, std::int32_t n, double base, double yStep, bool swapAxes) {
+    Ring ring;
+    for (std::int32_t i = 0; i < n; ++i) {
+        double x = base;
+        for (int s = pick(random, 0, 4); s > 0; --s) x = std::nextafter(x, 1e300);
+        const double y = base + yStep * pick(random, 0, 12);
+        ring.push_back(swapAxes ? PlyvetXY{y, x} : PlyvetXY{x, y});
+    }
+    return ring;
+}
+
+// Random points in a box, in random order: crossings everywhere.
+Ring scattered(Random& random, std::int32_t n, double size, int decimals) {
+    Ring ring;
+    for (std::int32_t i = 0; i < n; ++i)
+        ring.push_back({uniform(random, -size, size), uniform(random, -size, size)});
+    roundTo(ring, decimals);
+    return ring;
+}
+
+// A simple star-shaped ring around the origin with random radii.
+Ring starShaped(Random& random, std::int32_t n, double radius, int decimals) {
+    Ring ring;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const double angle = 2 * 3.141592653589793 * (i + uniform(random, 0.0, 0.8)) / n;
+        const double r = radius * uniform(random, 0.5, 1.0);
+        ring.push_back({r * std::cos(angle), r * std::sin(angle)});
+    }
+    roundTo(ring, decimals);
+    return ring;
+}
+
+// Axis-parallel steps of whole units: rectilinear rings that fold back on
+// themselves, with long vertical and horizontal overlaps.
+Ring rectilinear(Random& random, std::int32_t n, double unit) {
+    Ring ring;
+    double x = 0, y = 0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const int length = pick(random, 1, 4) * (pick(random, 0, 1) ? 1 : -1);
+        if (i % 2 == 0)
+            x += length * unit;
+        else
+            y += length * unit;
+        ring.push_back({x, y});
+    }
+    return ring;
+}
+
+// Features put into a ring, each at a random place.
+enum class Feature { VertexOnEdge, RepeatedVertex, Spike, BackAlongEdge, NearMiss, Count };
+
+void inject(Random& random, Ring& ring, Feature feature, int decimals) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    const std::int32_t k = pick(random, 0, n - 1);
+    const std::int32_t j = pick(random, 0, n - 1);
+    const PlyvetXY p = ring[j];
+    const PlyvetXY q = ring[(j + 1) % n];
+    switch (feature) {
+    case Feature::VertexOnEdge: {
+        // A point of edge j, on the decimal grid when the edge allows it.
+        const double t = pick(random, 0, 4) / 4.0;
+        ring[k] = {p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)};
+        break;
+    }
+    case Feature::RepeatedVertex: ring[k] = p; break;
+    case Feature::Spike: {
+        // Out and straight back: vertex k + 1 runs back over edge k.
+        const PlyvetXY from = ring[k];
+        const PlyvetXY to = ring[(k + 1) % n];
+        const double t = uniform(random, 0.2, 0.8);
+        ring.insert(ring.begin() + k + 1, {from.x + t * (to.x - from.x), from.y + t * (to.y - from.y)});
+        ring.insert(ring.begin() + k + 1, to);
+        break;
+    }
+    case Feature::BackAlongEdge: {
+        // Two vertices laid over edge j: the ring retraces part of it.
+        ring.insert(ring.begin() + k, {p.x + 0.75 * (q.x - p.x), p.y + 0.75 * (q.y - p.y)});
+        ring.insert(ring.begin() + k, {p.x + 0.25 * (q.x - p.x), p.y + 0.25 * (q.y - p.y)});
+        break;
+    }
+    case Feature::NearMiss: {
+        // Vertex k just off the middle of edge j, by a few half units of the
+        // fourth decimal, in X or in Y.
+        static constexpr double kOffsets[] = {0.0, 0.00004, 0.00005, 0.00006, 0.0001,
+                                              0.00011, 0.00015, 0.0002, 0.001};
+        const double d = kOffsets[pick(random, 0, 8)] * (pick(random, 0, 1) ? 1 : -1);
+        PlyvetXY m{(p.x + q.x) / 2, (p.y + q.y) / 2};
+        (pick(random, 0, 1) ? m.x : m.y) += d;
+        ring[k] = m;
+        break;
+    }
+    case Feature::Count: break;
+    }
+    if (decimals >= 0) roundTo(ring, decimals);
+}
+
+TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
+    Random random(20261206);
+    Oracle oracle;
+    const auto size = [&](std::int32_t lo, std::int32_t hi) { return pick(random, lo, hi); };
+
+    // The benchmark shapes, small, plain and with a late crossing.
+    for (int i = 0; i < 1500; ++i) {
+        const bench::Shape shape = bench::kAllShapes[i % std::size(bench::kAllShapes)];
+        const int decimals = pick(random, 0, 4);
+        Ring ring = bench::makeRing(shape, size(8, 120), random(), uniform(random, 0.0005, 2.0),
+                                    decimals);
+        if (i % 2 == 1) {
+            bench::addLateCrossing(ring);
+            roundTo(ring, decimals);
+        }
+        oracle.check(std::string(bench::shapeName(shape)), ring, random);
+    }
+    // Lattice walks at units from whole numbers down to below the rounding's step.
+    static constexpr double kUnits[] = {1.0, 0.001, 0.0001, 0.00005, 0.00003, 1e-9};
+    for (int i = 0; i < 3000; ++i)
+        oracle.check("lattice", latticeWalk(random, size(4, 70), kUnits[i % 6], pick(random, 2, 12)),
+                     random);
+    for (int i = 0; i < 1200; ++i)
+        oracle.check("scattered", scattered(random, size(4, 70), 10.0, pick(random, 0, 4)), random);
+    for (int i = 0; i < 900; ++i)
+        oracle.check("rectilinear", rectilinear(random, size(4, 90), i % 2 ? 1.0 : 0.0001), random);
+
+    static constexpr double kBases[] = {1.0, 1000.0, 1e6, 123456.789};
+    static constexpr double kSteps[] = {0.00002, 0.00005, 1e-10, 0.0001};
+    for (int i = 0; i < 800; ++i)
+        oracle.check("last place",
+                     lastPlaceWalk(random, size(4, 60), kBases[i % 4], kSteps[(i / 4) % 4], i % 3 == 0),
+                     random);
+
+    static constexpr double kPoolSteps[] = {0.00001, 0.00002, 0.00003, 1e-9};
+    for (int i = 0; i < 3000; ++i)
+        oracle.check("last-place pool",
+                     lastPlacePool(random, size(4, 7), kBases[i % 4], kPoolSteps[(i / 4) % 4],
+                                   i % 3 == 0),
+                     random);
+
+    // Simple rings with one to three features put in, on the decimal grid or off it.
+    for (int i = 0; i < 3800; ++i) {
+        const int decimals = std::array{-1, 2, 3, 4, 4, 5}[static_cast<std::size_t>(i % 6)];
+        Ring ring = starShaped(random, size(5, 110), uniform(random, 0.01, 100.0),
+                               decimals < 0 ? 6 : decimals);
+        const int features = pick(random, 1, 3);
+        for (int f = 0; f < features; ++f)
+            inject(random, ring,
+                   static_cast<Feature>(pick(random, 0, static_cast<int>(Feature::Count) - 1)),
+                   decimals);
+        oracle.check("features", ring, random);
+    }
+
+    std::printf("%d rings, %d calls, %d findings, %d differences\n", oracle.rings(),
+                oracle.calls(), oracle.findings(), oracle.differences());
+    EXPECT_GE(oracle.rings(), 10000);
+    // Most calls must find something, or the comparison proves little.
+    EXPECT_GT(oracle.findings(), oracle.calls() / 3);
+    EXPECT_EQ(oracle.differences(), 0);
+}
+
+// Four points a few units in the last place apart in X and a few
+// fourth-decimal steps apart in Y: the pair of edges 0 and 2 is nearly
+// vertical on both sides, and the plain test accepts it with Y ranges up to
+// a whole fourth-decimal unit apart (rounding fallback) or more (two edges
+// on one line record). Counted separately: only full scans, no resumes.
+TEST(CrossingOracle, NearlyVerticalPairsApartInY) {
+    Random random(3);
+    Oracle oracle;
+    static constexpr double kBases[] = {1.0, 1000.0, 1e6, 0.5, 123.456};
+    static constexpr double kSteps[] = {0.00001, 0.00002, 0.000025, 0.00003, 0.00004};
+    int apart = 0;
+    for (int i = 0; i < 40000; ++i) {
+        Ring ring;
+        for (int k = 0; k < 4; ++k) {
+            double x = kBases[i % 5];
+            for (int s = pick(random, 0, 6); s > 0; --s) x = std::nextafter(x, 1e300);
+            const double y = kBases[i % 5] + kSteps[(i / 5) % 5] * pick(random, 0, 12);
+            ring.push_back(i % 2 ? PlyvetXY{x, y} : PlyvetXY{y, x});
+        }
+        const Outcome found = oracle.compare("nearly vertical", ring, 0, 0);
+        const auto yRange = [&](int k) {
+            const int axis = i % 2;  // Y is the second coordinate, or the first when swapped
+            const auto c = [&](int v) { return axis ? ring[v].y : ring[v].x; };
+            return std::pair{std::min(c(k), c(k + 1)), std::max(c(k), c(k + 1))};
+        };
+        const auto [alo, ahi] = yRange(0);
+        const auto [blo, bhi] = yRange(2);
+        apart += found.code > 0 && found.a == 0 && found.b == 2 && (ahi < blo || bhi < alo);
+    }
+    std::printf("%d pairs found with Y ranges apart\n", apart);
+    EXPECT_GT(apart, 20);
+
+    // The widest gaps a longer search found: a whole fourth-decimal unit for
+    // the rounding fallback, more for two edges on one line record.
+    const std::vector<Ring> widest = {
+        {{123.456, 123.45625}, {123.45600000000005, 123.4563}, {123.45600000000003, 123.456},
+         {123.45600000000002, 123.45615000000001}},
+        {{1000.0000000000003, 1000.00032}, {1000.0000000000005, 1000.00048},
+         {1000.0000000000003, 1000.0001600000001}, {1000.0000000000002, 1000}},
+    };
+    for (const Ring& ring : widest) {
+        const Outcome found = oracle.compare("widest gap", ring, 0, 0);
+        EXPECT_EQ(found.code, 2);
+        EXPECT_EQ(found.b, 2);
+    }
+    EXPECT_EQ(oracle.differences(), 0);
+}
+
+// Magnitudes the pads must scale with, and values the index cannot order.
+TEST(CrossingOracle, HugeTinyAndNonFiniteCoordinates) {
+    Random random(7);
+    Oracle oracle;
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    static constexpr double kOffsets[] = {1e6, 1e12, 1e15, 4e15, 1e18, 1e300, -1e15};
+    for (int i = 0; i < 700; ++i) {
+        Ring ring = latticeWalk(random, pick(random, 4, 60), i % 3 == 0 ? 1.0 : 1e3,
+                                pick(random, 2, 8));
+        const double offset = kOffsets[i % std::size(kOffsets)];
+        for (PlyvetXY& p : ring) (i % 2 ? p.x : p.y) += offset;
+        oracle.check("offset", ring, random, 4);
+    }
+    for (int i = 0; i < 300; ++i) {
+        Ring ring = starShaped(random, pick(random, 4, 50), i % 2 ? 1e-300 : 1e-10, -1);
+        for (PlyvetXY& p : ring) p = {p.x * 1e-300, p.y};
+        oracle.check("tiny", ring, random, 4);
+    }
+    const PlyvetXY specials[] = {{nan, 0}, {0, nan}, {inf, 0}, {0, -inf}, {inf, inf}, {1e308, -1e308}};
+    for (int i = 0; i < 300; ++i) {
+        Ring ring = starShaped(random, pick(random, 4, 40), 10.0, 3);
+        const int count = pick(random, 1, 2);
+        for (int c = 0; c < count; ++c)
+            ring[static_cast<std::size_t>(pick(random, 0, static_cast<std::int32_t>(ring.size()) - 1))] =
+                specials[pick(random, 0, 5)];
+        oracle.check("non-finite", ring, random, 4);
+    }
+    for (std::int32_t n : {4, 5, 17, 64}) {
+        oracle.check("all equal", Ring(static_cast<std::size_t>(n), PlyvetXY{3.5, -2.25}), random);
+        oracle.check("all zero, both signs",
+                     [&] {
+                         Ring ring;
+                         for (std::int32_t k = 0; k < n; ++k) ring.push_back({k % 2 ? -0.0 : 0.0, 0.0});
+                         return ring;
+                     }(),
+                     random);
+    }
+    EXPECT_EQ(oracle.differences(), 0);
+}
+
+// Resume positions outside the rule fail alike, and the edge positions of it agree.
+TEST(CrossingOracle, ResumePositionsAtTheEdgesOfTheRule) {
+    Random random(11);
+    Oracle oracle;
+    const Ring ring = bench::makeRing(bench::Shape::Spikes, 60, 1, 1.0, 3);
+    Ring crossing = ring;
+    bench::addLateCrossing(crossing);
+    const auto n = static_cast<std::int32_t>(ring.size());
+    for (const Ring* r : std::array<const Ring*, 2>{&ring, &crossing}) {
+        for (const auto& [a, b] : std::vector<std::pair<std::int32_t, std::int32_t>>{
+                 {0, 0}, {0, 1}, {0, n}, {n - 2, n - 1}, {n - 2, n}, {n - 1, n}, {1, 0}, {-1, 3},
+                 {2, 2}, {3, 1}, {0, n + 1}, {n, n + 1}})
+            oracle.compare("resume", *r, a, b);
+    }
+    EXPECT_EQ(oracle.differences(), 0);
+}
+
+// The shapes the benchmark times have no finding unless a crossing is added,
+// and the added crossing is found late in the scan.
+TEST(CrossingOracle, BenchmarkShapesAreSimpleUntilACrossingIsAdded) {
+    for (const bench::Shape shape : bench::kAllShapes) {
+        Ring ring = bench::makeRing(shape, 1500, 5);
+        Outcome simple = run(core::findFirstMeetingIndexed, ring, 0, 0);
+        EXPECT_EQ(simple.code, 0) << bench::shapeName(shape) << ": " << describe(simple);
+        bench::addLateCrossing(ring);
+        bench::roundRing(ring, 3);
+        const Outcome crossed = run(core::findFirstMeetingIndexed, ring, 0, 0);
+        EXPECT_EQ(crossed.code, 2) << bench::shapeName(shape);
+        EXPECT_GT(crossed.a, 1000) << bench::shapeName(shape) << ": " << describe(crossed);
+        const Outcome plain = run(core::findFirstMeetingPlain, ring, 0, 0);
+        EXPECT_TRUE(same(plain, crossed)) << describe(plain) << " / " << describe(crossed);
+    }
+}
+
+}  // namespace
+}  // namespace plyvet::geolib::test

@@ -5,6 +5,7 @@
 #include "cleaner/edge_meeting.h"
 #include "cleaner/event_texts.h"
 #include "cleaner/polygon_cleaner.h"
+#include "cleaner/vertex_search.h"
 #include "geolib/binding.h"
 #include "pipeline/gis/geos_ops.h"
 
@@ -111,9 +112,6 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
     for (const gis::Ring& ring : polygon_.parts) {
         bounds.push_back(boundsOf(ring));
     }
-    // A rounded distance below the threshold needs a true distance below the
-    // threshold plus half a rounding unit; a whole unit keeps a safe margin.
-    const double roundingUnit = std::pow(10.0, -static_cast<double>(std::min<std::int16_t>(granularity_, 18)));
 
     std::vector<std::size_t> noted;
     std::vector<bool> isNoted(count, false);
@@ -122,14 +120,12 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
         for (std::size_t j = i + 1; j < count; ++j) {
             const gis::Ring& other = polygon_.parts[j];
             std::size_t shared = 0;
-            if (!apart(bounds[i], bounds[j], threshold_ + roundingUnit + slack(bounds[i], bounds[j]))) {
-                for (const gis::Point& a : one) {
-                    for (const gis::Point& b : other) {
-                        if (identical(a, b)) {
-                            ++shared;
-                        }
-                    }
-                }
+            const double margin =
+                identicalMargin(std::max(cleaner_search::magnitude(one), cleaner_search::magnitude(other)));
+            if (!apart(bounds[i], bounds[j], margin)) {
+                shared = cleaner_search::countPairs(one, other, margin, [&](std::size_t a, std::size_t b) {
+                    return identical(one[a], other[b]);
+                });
             }
             if (shared >= 1 && shared != other.size()) {
                 raise(texts::sharedPoints(i, j, shared));

@@ -7,6 +7,7 @@
 #include "pipeline/gis/number_text.h"
 #include "pipeline/gis/runtime_error.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <utility>
@@ -45,7 +46,9 @@ clsPolygonCleaner::clsPolygonCleaner() {
     granularity_ = 3;
     threshold_ = std::pow(10.0, -3);
     DeletePointsOnLineEnabled = false;
-    DecimalSeparator = gis::localeDecimalSeparator();
+    // The locale does not change while the program runs; read it once.
+    static const char localeSeparator = gis::localeDecimalSeparator();
+    DecimalSeparator = localeSeparator;
 }
 
 void clsPolygonCleaner::setGranularity(std::int16_t value) {
@@ -123,6 +126,20 @@ void clsPolygonCleaner::raiseHeaderIfFiltered(std::size_t part, std::size_t vert
 // --- numbers ----------------------------------------------------------------------
 
 double clsPolygonCleaner::rounded(double value) const { return geolib::roud(value, granularity_); }
+
+// A rounded value is at most half a rounding unit off, so a rounded distance
+// below the threshold needs a true one below threshold + unit / 2; a whole
+// unit and a relative slack for the floating error keep the margin safe. A
+// vertex on an edge lies within threshold + unit / 2 of its line and within
+// (threshold + unit) / 2 beyond its ends, whatever the edge's direction.
+double clsPolygonCleaner::identicalMargin(double magnitude) const {
+    const double unit = std::pow(10.0, -static_cast<double>(std::min<std::int16_t>(granularity_, 18)));
+    return threshold_ + unit + 1e-9 * (1.0 + magnitude);
+}
+
+double clsPolygonCleaner::onEdgeMargin(double magnitude) const {
+    return 2.0 * identicalMargin(magnitude);
+}
 
 double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {
     const double dx = a.x - b.x;

@@ -138,6 +138,10 @@ private:
     void raiseHeaderIfFiltered(std::size_t part, std::size_t vertexCount) const;
 
     double rounded(double value) const;
+    // How far apart, in x or in y, two points can be and still be identical
+    // (near: a vertex lying on an edge), for coordinates up to `magnitude`.
+    double identicalMargin(double magnitude) const;
+    double onEdgeMargin(double magnitude) const;
     double roundedDistance(gis::Point a, gis::Point b) const;
     bool identical(gis::Point a, gis::Point b) const;
     // Signed distance of point 2 from the line through points 1 and 3, rounded.

@@ -9,6 +9,7 @@
 
 #include "cleaner/event_texts.h"
 #include "cleaner/polygon_cleaner.h"
+#include "cleaner/vertex_search.h"
 
 #include <utility>
 
@@ -47,23 +48,14 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
             continue;
         }
         // The first coinciding pair with the outer index running first, so A < B.
-        std::size_t first = 0;
-        std::size_t second = 0;
-        bool found = false;
-        for (std::size_t a = 0; a < n && !found; ++a) {
-            for (std::size_t b = 0; b < n; ++b) {
-                if (b != a && identical(ring[a], ring[b])) {
-                    first = a;
-                    second = b;
-                    found = true;
-                    break;
-                }
-            }
-        }
-        if (!found) {
+        const auto pair = cleaner_search::firstPair(
+            ring, identicalMargin(cleaner_search::magnitude(ring)),
+            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); });
+        if (!pair) {
             addIfRing(result, gis::Ring(ring));
             continue;
         }
+        const auto [first, second] = *pair;
         raiseHeaderIfFiltered(i, n);
         raise(texts::tangencyInPoint(i));
         raise(texts::tangencyFirstPoint(i, first, coordinate(ring[first].x), coordinate(ring[first].y)));
@@ -105,40 +97,30 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
         // First touching: edge (s, s + 1) in order, then vertex t in order. The
         // closing edge (n - 1, 0) is not tested; the neighbour exclusion works
         // on the plain index values, not across the wrap-around.
-        std::size_t touchS = 0;
-        std::size_t touchT = 0;
-        bool found = false;
-        for (std::size_t s = 0; s + 1 < n && !found; ++s) {
+        const auto touches = [&](std::size_t s, std::size_t t) {
             const std::size_t e = s + 1;
-            for (std::size_t t = 0; t < n; ++t) {
-                if (t == s || t == e || t + 1 == s || t == e + 1) {
-                    continue;
-                }
-                const gis::Point& ps = ring[s];
-                const gis::Point& pt = ring[t];
-                const gis::Point& pe = ring[e];
-                if (!ThreePointsOnLineNisMiddle(ps.x, ps.y, pt.x, pt.y, pe.x, pe.y)) {
-                    continue;
-                }
-                // A vertex on a straight run of its own outline is no corner.
-                const gis::Point& before = ring[t == 0 ? n - 1 : t - 1];
-                const gis::Point& after = ring[t + 1 == n ? 0 : t + 1];
-                if (ThreePointsOnLine(before.x, before.y, pt.x, pt.y, after.x, after.y)) {
-                    continue;
-                }
-                touchS = s;
-                touchT = t;
-                found = true;
-                break;
+            if (t == s || t == e || t + 1 == s || t == e + 1) {
+                return false;
             }
-        }
-        if (!found) {
+            const gis::Point& ps = ring[s];
+            const gis::Point& pt = ring[t];
+            const gis::Point& pe = ring[e];
+            if (!ThreePointsOnLineNisMiddle(ps.x, ps.y, pt.x, pt.y, pe.x, pe.y)) {
+                return false;
+            }
+            // A vertex on a straight run of its own outline is no corner.
+            const gis::Point& before = ring[t == 0 ? n - 1 : t - 1];
+            const gis::Point& after = ring[t + 1 == n ? 0 : t + 1];
+            return !ThreePointsOnLine(before.x, before.y, pt.x, pt.y, after.x, after.y);
+        };
+        const auto touching =
+            cleaner_search::firstOnEdge(ring, onEdgeMargin(cleaner_search::magnitude(ring)), touches);
+        if (!touching) {
             addIfRing(result, gis::Ring(ring));
             continue;
         }
-        const std::size_t s = touchS;
+        const auto [s, t] = *touching;
         const std::size_t e = s + 1;
-        const std::size_t t = touchT;
         raiseHeaderIfFiltered(i, n);
         raise(texts::tangencyOnLine(i));
         raise(texts::tangencySplitPoint(i, t, coordinate(ring[t].x), coordinate(ring[t].y)));

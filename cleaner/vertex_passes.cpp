@@ -69,7 +69,9 @@ void clsPolygonCleaner::EliminateOverNextPoints(bool& changed) { dropMiddlePoint
 void clsPolygonCleaner::DeletePointsOnLine(bool& changed) { dropMiddlePoints(LinePass::OnLine, changed); }
 
 // All hits are found on the unchanged vertex list, so neighbouring middle
-// points can go in the same run.
+// points can go in the same run. A part whose every vertex would go this way
+// (a densely sampled arc, a ring folded onto one line) is left as it is
+// rather than dropped unseen: the validation then judges it as it stands.
 void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
     bool removedAny = false;
     gis::Polygon result;
@@ -84,18 +86,23 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
             }
             continue;
         }
-        std::vector<bool> drop(n, false);
+        std::vector<std::size_t> hits;
         for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t m = (k + 1) % n;
-            const std::size_t p = (k + 2) % n;
             const gis::Point& a = ring[k];
-            const gis::Point& b = ring[m];
-            const gis::Point& c = ring[p];
+            const gis::Point& b = ring[(k + 1) % n];
+            const gis::Point& c = ring[(k + 2) % n];
             const bool hit = which == LinePass::OverNext ? ThreePointsOnLineAndUturn(a.x, a.y, b.x, b.y, c.x, c.y)
                                                          : ThreePointsOnLine(a.x, a.y, b.x, b.y, c.x, c.y);
-            if (!hit) {
-                continue;
+            if (hit) {
+                hits.push_back((k + 1) % n);
             }
+        }
+        if (n - hits.size() < 3) {
+            result.parts.push_back(ring);
+            continue;
+        }
+        std::vector<bool> drop(n, false);
+        for (const std::size_t m : hits) {
             if (which == LinePass::OverNext) {
                 raiseHeaderIfFiltered(i, n);
                 raise(texts::uturnOverlap(i));
@@ -106,11 +113,11 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
                 }
                 raise(texts::threePointsOnLine(i));
             }
-            raise(texts::middlePointNotExported(i, m, coordinate(b.x), coordinate(b.y)));
+            raise(texts::middlePointNotExported(i, m, coordinate(ring[m].x), coordinate(ring[m].y)));
             drop[m] = true;
         }
         gis::Ring kept;
-        kept.reserve(n);
+        kept.reserve(n - hits.size());
         for (std::size_t k = 0; k < n; ++k) {
             if (drop[k]) {
                 removedAny = true;
@@ -118,9 +125,7 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
                 kept.push_back(ring[k]);
             }
         }
-        if (kept.size() >= 3) {
-            result.parts.push_back(std::move(kept));
-        }
+        result.parts.push_back(std::move(kept));
     }
     polygon_ = std::move(result);
     changed = removedAny;

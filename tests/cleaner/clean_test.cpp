@@ -133,7 +133,7 @@ TEST_F(CleanRun, HostileInputEndsOrRaisesOneOfTheKnownErrors) {
     // Small rings on a 5 x 5 grid: coinciding vertices, collinear runs, crossings.
     std::mt19937 random(20240601);
     std::uniform_int_distribution<int> grid(0, 4), size(3, 12), partCount(1, 3);
-    const double specials[] = {nan, inf, -inf, 1e308, 0.0005};
+    const double oddValues[] = {nan, inf, -inf, 1e308, 0.0005};
     for (int k = 0; k < 400; ++k) {
         Polygon p;
         for (int i = partCount(random); i > 0; --i) {
@@ -141,7 +141,7 @@ TEST_F(CleanRun, HostileInputEndsOrRaisesOneOfTheKnownErrors) {
             for (int v = k % 20 == 0 ? k % 3 : size(random); v > 0; --v) {
                 ring.push_back({static_cast<double>(grid(random)), static_cast<double>(grid(random))});
             }
-            if (!ring.empty() && k % 25 == 0) ring.front().x = specials[(k / 25) % 5];
+            if (!ring.empty() && k % 25 == 0) ring.front().x = oddValues[(k / 25) % 5];
             p.parts.push_back(std::move(ring));
         }
         inputs.push_back(std::move(p));

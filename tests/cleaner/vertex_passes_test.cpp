@@ -98,6 +98,18 @@ TEST_F(VertexPasses, PointOnASideGoesWithHeaderWhenTheFullLogIsKeptButNeverFromA
     EXPECT_EQ(cleaner().polygon(), flat);
 }
 
+// Every vertex of a ring folded onto one line lies between its neighbours;
+// the part stays for the validation instead of vanishing without a word.
+TEST_F(VertexPasses, PartThatThinningWouldEmptyStaysAsItIs) {
+    const Polygon folded{{box(20, 20, 30, 30), Ring{{0, 0}, {1, 0}, {2, 0}, {3, 0}}}};
+    EXPECT_FALSE(pass(&clsPolygonCleaner::DeletePointsOnLine, folded));
+    EXPECT_EQ(cleaner().polygon(), folded);
+    EXPECT_EQ(findings(), Texts{});
+    cleaner().DeletePointsOnLineEnabled = true;
+    EXPECT_EQ(clean(folded), kCrossingError);
+    EXPECT_TRUE(cleaner().IsLinearSelfIntersection());
+}
+
 TEST_F(VertexPasses, ThreePointPredicates) {
     struct Case {
         double x1, y1, x2, y2, x3, y3;

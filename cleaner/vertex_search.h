@@ -1,0 +1,48 @@
+#pragma once
+// First-match searches over the vertices of a ring, with a candidate filter.
+//
+// The passes ask "the first pair of coinciding vertices", "the first vertex
+// lying on an edge" and "how many vertices of one part coincide with
+// vertices of another". Asked plainly these cost a predicate call (several
+// rounding calls into the helper library) for every pair of vertices. The
+// searches here sort the vertices by x once and hand the predicate only the
+// vertices inside a box around the query, in increasing index order, so
+// they find exactly what the plain loop finds, provided that the predicate
+// can only hold for vertices within `margin` of the query point (or edge)
+// in x and in y. A ring with a coordinate that is not finite, or a margin
+// that is not, falls back to the plain loop.
+//
+// The plain loops are kept beside them as the reference the tests compare with.
+
+#include "pipeline/gis/geometry.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <utility>
+
+namespace plyvet::cleaner_search {
+
+using Index = std::size_t;
+using IndexPair = std::pair<Index, Index>;
+using PairTest = std::function<bool(Index, Index)>;
+
+// The largest absolute coordinate of the ring; infinity when one is not finite.
+double magnitude(const gis::Ring& ring);
+
+// The first (a, b), b != a, for which same(a, b) holds, a running first and
+// b second, both ascending.
+std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same);
+std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& same);
+
+// The first (s, t), s = 0 .. n - 2 and then t ascending, for which
+// touches(s, t) holds; touches can only hold for a vertex t within `margin`
+// of the edge from vertex s to vertex s + 1.
+std::optional<IndexPair> firstOnEdge(const gis::Ring& ring, double margin, const PairTest& touches);
+std::optional<IndexPair> firstOnEdgePlain(const gis::Ring& ring, const PairTest& touches);
+
+// The number of pairs (a of one, b of other) for which same(a, b) holds.
+std::size_t countPairs(const gis::Ring& one, const gis::Ring& other, double margin, const PairTest& same);
+std::size_t countPairsPlain(const gis::Ring& one, const gis::Ring& other, const PairTest& same);
+
+}  // namespace plyvet::cleaner_search

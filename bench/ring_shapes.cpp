@@ -88,13 +88,16 @@ std::vector<PlyvetXY> zigzag(std::int32_t n, double spacing) {
 }
 
 std::vector<PlyvetXY> randomWalk(std::int32_t n, double spacing, std::uint64_t seed) {
+    // The radius steps by about one spacing per vertex, pulled back gently
+    // towards the circle: the outline turns this way and that at every few
+    // vertices, and no two vertices share an angle, so the ring stays simple.
     std::mt19937_64 random(seed);
-    std::normal_distribution<double> step(0.0, 0.05);
+    std::normal_distribution<double> step(0.0, spacing);
     const double r = spacing * n / kTwoPi;
-    double w = 0.0;
+    double offset = 0.0;
     return around(n, r, [&](double, std::int32_t) {
-        w = 0.98 * w + step(random);  // drifts back towards the circle
-        return std::exp(std::clamp(w, -0.7, 0.7));
+        offset = std::clamp(0.995 * offset + step(random), -0.5 * r, 0.5 * r);
+        return 1.0 + offset / r;
     });
 }
 

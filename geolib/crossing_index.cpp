@@ -19,12 +19,13 @@
 // The box of any stretch of a chain is the box of its two end vertices, so two
 // chains are compared by halving the longer stretch while the boxes overlap,
 // down to single edges. The chains themselves are compared in a sweep over
-// their boxes along the axis in which they are thinner. Inside one chain two
-// edges that are not neighbours can only have overlapping boxes across a
-// vertical edge or a gap shorter than the pad; a short forward scan per edge
-// finds those. Neighbouring edges inside a chain never meet (both vertical
-// and running on, or on one line running on: the pair test rejects both), so
-// only the neighbours at chain ends and the closing pair are tested directly.
+// their boxes along the axis in which they are thinner. Inside one chain the X
+// ranges of two edges that are not neighbours share a value only across
+// vertical edges, so a short forward scan from the edge before each vertical
+// edge finds those pairs. Neighbouring edges inside a chain never meet (both
+// vertical and running on, or on one line running on: the pair test rejects
+// both), so only the neighbours at chain ends and the closing pair are tested
+// directly.
 //
 // The answer. Every candidate inside the scan range (the resume position
 // onward) that comes before the best pair so far is tested with the shared
@@ -32,7 +33,8 @@
 // finding. A repeated vertex comes before any pair, as in the plain scan; it
 // always gives two edges that are not neighbours with overlapping boxes (the
 // edges ending at both occurrences, or around a zero-length edge), so the
-// linear repeated-vertex check only runs when such a pair was seen.
+// repeated-vertex check only looks at the end vertices of such candidate
+// pairs (at all vertices, through a hash table, when there are very many).
 //
 // Cost: linear for the chains, n log n at worst for the sweep on rings whose
 // edges are spread out. Rings whose monotone stretches are many and long and
@@ -74,8 +76,7 @@ bool overlaps(const Box& p, const Box& q) {
 struct Chain {
     std::int32_t first;
     std::int32_t last;
-    double pad;            // the largest pad of its edges
-    bool hasVertical;      // an edge with equal X at both ends
+    double pad;  // the largest pad of its edges
     Box box;
 };
 
@@ -88,12 +89,38 @@ int direction(double from, double to) { return (to > from) - (to < from); }
 double edgePad(const PlyvetXY& p, const PlyvetXY& q) {
     const double ay = std::max(std::fabs(p.y), std::fabs(q.y));
     const double ady = std::fabs(q.y - p.y);
-    double pad = kPadBase + kPadRelative * (ay + ady);
-    if (p.x != q.x) {
-        const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
-        pad += kPadRelative * ((ady / std::fabs(q.x - p.x)) * ax);
+    const double pad = kPadBase + kPadRelative * (ay + ady);
+    if (p.x == q.x) return pad;
+    const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
+    const double adx = std::fabs(q.x - p.x);
+    // The slope term without a division where it stays below kPadBase.
+    if (kPadRelative * ady * ax <= kPadBase * adx) return pad + kPadBase;
+    return pad + kPadRelative * ((ady / adx) * ax);
+}
+
+// The first repeated vertex of the ring when every vertex that takes part in a
+// repetition is among `candidates` (indexes, in any order, repeats allowed).
+std::optional<RepeatedVertex> firstRepeatedVertexAmong(std::span<const PlyvetXY> ring,
+                                                       std::vector<std::int32_t> candidates) {
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    // By point, then by index; -0.0 and 0.0 compare equal, as in the plain check.
+    std::stable_sort(candidates.begin(), candidates.end(), [&](std::int32_t p, std::int32_t q) {
+        return ring[p].x < ring[q].x || (ring[p].x == ring[q].x && ring[p].y < ring[q].y);
+    });
+    std::optional<RepeatedVertex> first;
+    for (std::size_t g = 0; g < candidates.size();) {
+        std::size_t end = g + 1;
+        const PlyvetXY& p = ring[candidates[g]];
+        while (end < candidates.size() && ring[candidates[end]].x == p.x &&
+               ring[candidates[end]].y == p.y)
+            ++end;
+        // Indexes stay ascending inside a group: the first two are m and k.
+        if (end - g >= 2 && (!first || candidates[g + 1] < first->second))
+            first = RepeatedVertex{candidates[g], candidates[g + 1]};
+        g = end;
     }
-    return pad;
+    return first;
 }
 
 class IndexedSearch {
@@ -122,11 +149,12 @@ public:
                 Chain& c = chains_.back();
                 c.last = k;
                 c.pad = std::max(c.pad, pad);
-                c.hasVertical = c.hasVertical || sx == 0;
+                if (sx == 0)
+                    verticalInside_.push_back({static_cast<std::int32_t>(chains_.size() - 1), k});
                 if (sx != 0) cx = sx;
                 if (sy != 0) cy = sy;
             } else {
-                chains_.push_back(Chain{k, k, pad, sx == 0, Box{}});
+                chains_.push_back(Chain{k, k, pad, Box{}});
                 // A zero-length edge stays alone: mark the direction as closed.
                 cx = zeroLength ? 2 : sx;
                 cy = sy;
@@ -140,8 +168,7 @@ public:
     }
 
     void findCandidates() {
-        for (const Chain& c : chains_)
-            if (c.hasVertical) withinChain(c);
+        for (const auto& [chain, edge] : verticalInside_) withinChain(chains_[chain], edge);
         sweepChains();
         // Neighbours where one chain ends and the next begins, and the closing pair.
         for (std::size_t i = 0; i + 1 < chains_.size(); ++i)
@@ -149,7 +176,15 @@ public:
         test(0, n_ - 1);
     }
 
-    bool sawSeparateNeighbours() const { return sawNonAdjacent_; }
+    // The first repeated vertex. One always makes a pair of edges that are not
+    // neighbours with overlapping boxes, ending at both occurrences (or around
+    // a zero-length edge); every vertex that repeats another is therefore an
+    // end of a candidate edge, and so is the vertex it repeats.
+    std::optional<RepeatedVertex> firstRepeatedVertex() const {
+        if (!sawNonAdjacent_) return std::nullopt;
+        if (tooManySuspects_) return firstRepeatedVertexHashed(ring_);
+        return firstRepeatedVertexAmong(ring_, suspects_);
+    }
 
     // The first finding in scan order, with its edges.
     struct Best {
@@ -178,6 +213,14 @@ private:
         if (i > j) std::swap(i, j);
         if (adjacent(i, j)) return;  // tested where chains meet, or never meet inside one
         sawNonAdjacent_ = true;
+        if (!tooManySuspects_) {
+            if (suspects_.size() + 4 > ring_.size()) {
+                tooManySuspects_ = true;
+                suspects_ = {};
+            } else {
+                suspects_.insert(suspects_.end(), {i, i + 1, j, j + 1 < n_ ? j + 1 : 0});
+            }
+        }
         test(i, j);
     }
 
@@ -190,16 +233,17 @@ private:
         if (const auto found = testEdgePair(ring_, i, j, li, lj)) best_ = Best{i, j, *found};
     }
 
-    // Pairs inside one chain that are not neighbours. Along a monotone chain the
-    // boxes of later edges move away from an edge's box in both axes, so the
-    // first later edge whose box misses ends the scan for that edge.
-    void withinChain(const Chain& c) {
-        for (std::int32_t i = c.first; i + 2 <= c.last; ++i) {
-            const Box bi = spanBox(i, i, c.pad);
-            for (std::int32_t j = i + 2; j <= c.last; ++j) {
-                if (!overlaps(bi, spanBox(j, j, c.pad))) break;
-                consider(i, j);
-            }
+    // Pairs inside one chain that are not neighbours. Their X ranges only
+    // share a value when every edge between them is vertical, so the scans
+    // start at the edge before each vertical edge inside a chain. Along a
+    // monotone chain the boxes of later edges move away from an edge's box in
+    // both axes: the first later edge whose box misses ends the scan.
+    void withinChain(const Chain& c, std::int32_t vertical) {
+        const std::int32_t i = vertical - 1;
+        const Box bi = spanBox(i, i, c.pad);
+        for (std::int32_t j = i + 2; j <= c.last; ++j) {
+            if (!overlaps(bi, spanBox(j, j, c.pad))) break;
+            consider(i, j);
         }
     }
 
@@ -267,6 +311,12 @@ private:
     std::int32_t startA_;
     std::int32_t firstB_;  // the lowest b of the first row
     std::vector<Chain> chains_;
+    struct InsideEdge {
+        std::int32_t chain, edge;
+    };
+    std::vector<InsideEdge> verticalInside_;  // vertical edges that are not first in their chain
+    std::vector<std::int32_t> suspects_;      // end vertices of candidate pairs
+    bool tooManySuspects_ = false;
     bool sawNonAdjacent_ = false;
     std::optional<Best> best_;
 };
@@ -284,15 +334,8 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
         IndexedSearch search(ring, a, b);
         if (!search.buildChains()) return findFirstMeetingPlain(ring, a, b, point);
         search.findCandidates();
-        if (search.sawSeparateNeighbours()) {
-            std::optional<RepeatedVertex> repeated;
-            try {
-                repeated = firstRepeatedVertexHashed(ring);
-            } catch (const std::bad_alloc&) {
-                repeated = firstRepeatedVertexPlain(ring);
-            }
-            if (repeated) return reportRepeatedVertex(*repeated, n, a, b, point, ring);
-        }
+        if (const auto repeated = search.firstRepeatedVertex())
+            return reportRepeatedVertex(*repeated, n, a, b, point, ring);
         best = search.best();
     } catch (const std::bad_alloc&) {
         return findFirstMeetingPlain(ring, a, b, point);

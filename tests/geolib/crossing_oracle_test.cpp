@@ -353,16 +353,21 @@ TEST(CrossingOracle, NearlyVerticalPairsApartInY) {
     EXPECT_GT(apart, 20);
 
     // The widest gaps a longer search found: a whole fourth-decimal unit for
-    // the rounding fallback, more for two edges on one line record.
+    // the rounding fallback; for two edges on one line record the gap grows
+    // with slope times X (here up to 3e-3).
     const std::vector<Ring> widest = {
         {{123.456, 123.45625}, {123.45600000000005, 123.4563}, {123.45600000000003, 123.456},
          {123.45600000000002, 123.45615000000001}},
         {{1000.0000000000003, 1000.00032}, {1000.0000000000005, 1000.00048},
          {1000.0000000000003, 1000.0001600000001}, {1000.0000000000002, 1000}},
+        {{1000000.0000000006, 1000000.012}, {1000000.0000000005, 1000000.009},
+         {1000000.0000000003, 1000000.004}, {1000000.0000000005, 1000000.007}},
+        {{1000.0000000000002, 1000.011}, {1000.0000000000003, 1000.0069999999999},
+         {1000.0000000000002, 1000.004}, {1000.0000000000003, 1000}},
     };
     for (const Ring& ring : widest) {
         const Outcome found = oracle.compare("widest gap", ring, 0, 0);
-        EXPECT_EQ(found.code, 2);
+        EXPECT_GE(found.code, 2);
         EXPECT_EQ(found.b, 2);
     }
     EXPECT_EQ(oracle.differences(), 0);

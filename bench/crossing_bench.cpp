@@ -1,0 +1,133 @@
+// The crossing search (the library's GISC export) against GEOSisValid_r on
+// the same rings, 10^3 to 10^6 vertices, simple and with one late crossing.
+//
+// Rows follow the harness's naming, "suite/case/size/impl", impl "ours",
+// "geos" (the reference a ratio is taken against) or "plain" (the quadratic
+// reference scan, small sizes only); each row carries the counter
+// "peak_bytes", the heap one run needed on top of its inputs. The GEOS
+// polygon is built outside the timed loop.
+
+#include "bench/alloc_counter.h"
+#include "bench/ring_shapes.h"
+#include "geolib/crossing.h"
+#include "geolib/plyvet_exports.h"
+
+#include <benchmark/benchmark.h>
+#include <geos_c.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace plyvet::bench {
+namespace {
+
+using Ring = std::vector<PlyvetXY>;
+
+// Rings are made once per shape, size and variant, outside every measurement.
+const Ring& ringFor(Shape shape, std::int32_t n, bool lateCrossing) {
+    static std::map<std::tuple<Shape, std::int32_t, bool>, Ring> cache;
+    auto [it, inserted] = cache.try_emplace({shape, n, lateCrossing});
+    if (inserted) {
+        it->second = makeRing(shape, n, 42);
+        if (lateCrossing) {
+            addLateCrossing(it->second);
+            roundRing(it->second, 3);
+        }
+    }
+    return it->second;
+}
+
+struct GeosContext {
+    GEOSContextHandle_t handle = GEOS_init_r();
+    ~GeosContext() { GEOS_finish_r(handle); }
+};
+
+GEOSContextHandle_t geos() {
+    static GeosContext context;
+    return context.handle;
+}
+
+struct GeometryDeleter {
+    void operator()(GEOSGeometry* g) const { GEOSGeom_destroy_r(geos(), g); }
+};
+using Geometry = std::unique_ptr<GEOSGeometry, GeometryDeleter>;
+
+Geometry polygonOf(const Ring& ring) {
+    const auto count = static_cast<unsigned>(ring.size() + 1);
+    GEOSCoordSequence* coords = GEOSCoordSeq_create_r(geos(), count, 2);
+    for (unsigned i = 0; i < count; ++i) {
+        const PlyvetXY& p = ring[i % ring.size()];
+        GEOSCoordSeq_setXY_r(geos(), coords, i, p.x, p.y);
+    }
+    GEOSGeometry* shell = GEOSGeom_createLinearRing_r(geos(), coords);
+    if (shell == nullptr) throw std::runtime_error("GEOS refused the ring");
+    return Geometry(GEOSGeom_createPolygon_r(geos(), shell, nullptr, 0));
+}
+
+std::int32_t runGisc(const Ring& ring) {
+    std::int32_t a = 0, b = 0;
+    PlyvetXY point{};
+    const std::int32_t code = GISC(ring.data(), static_cast<std::int32_t>(ring.size()), &a, &b, &point);
+    benchmark::DoNotOptimize(a);
+    benchmark::DoNotOptimize(point);
+    return code;
+}
+
+std::int32_t runPlain(const Ring& ring) {
+    std::int32_t a = 0, b = 0;
+    PlyvetXY point{};
+    const std::int32_t code = geolib::core::findFirstMeetingPlain(ring, a, b, point);
+    benchmark::DoNotOptimize(point);
+    return code;
+}
+
+template <typename Run>
+void measure(benchmark::State& state, Run run) {
+    std::int64_t result = 0;
+    for (auto _ : state) result = run();
+    resetHeapPeak();
+    run();
+    state.counters["peak_bytes"] = static_cast<double>(heapPeakSinceReset());
+    state.counters["result"] = static_cast<double>(result);
+}
+
+void registerCase(Shape shape, bool lateCrossing, std::int32_t n) {
+    const std::string name = "crossing/" + std::string(shapeName(shape)) +
+                             (lateCrossing ? "+crossing" : "") + "/" + std::to_string(n) + "/";
+    benchmark::RegisterBenchmark((name + "ours").c_str(), [=](benchmark::State& state) {
+        const Ring& ring = ringFor(shape, n, lateCrossing);
+        measure(state, [&] { return runGisc(ring); });
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((name + "geos").c_str(), [=](benchmark::State& state) {
+        const Geometry polygon = polygonOf(ringFor(shape, n, lateCrossing));
+        measure(state, [&] { return GEOSisValid_r(geos(), polygon.get()); });
+    })->Unit(benchmark::kMillisecond);
+    if (n <= 10000)
+        benchmark::RegisterBenchmark((name + "plain").c_str(), [=](benchmark::State& state) {
+            const Ring& ring = ringFor(shape, n, lateCrossing);
+            measure(state, [&] { return runPlain(ring); });
+        })->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+}  // namespace plyvet::bench
+
+int main(int argc, char** argv) {
+    using namespace plyvet::bench;
+    // PLYVET_BENCH_MAX_SIZE limits the sizes for a quick run.
+    std::int32_t maxSize = 1000000;
+    if (const char* limit = std::getenv("PLYVET_BENCH_MAX_SIZE")) maxSize = std::atoi(limit);
+    for (const Shape shape : kAllShapes)
+        for (const bool lateCrossing : {false, true})
+            for (std::int32_t n = 1000; n <= maxSize; n *= 10) registerCase(shape, lateCrossing, n);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

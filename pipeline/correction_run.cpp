@@ -3,6 +3,7 @@
 #include "pipeline/field_plan.h"
 #include "pipeline/gis/runtime_error.h"
 #include "pipeline/gis/shapefile.h"
+#include "pipeline/output_target.h"
 #include "pipeline/text.h"
 
 #include <cmath>
@@ -99,7 +100,10 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
         ui_.progressRange(0, job.recordCount);
         ui_.progressValue(0);
         label_ = chooseObjectLabel(job.reader->fields(), options_.useId);
-        if (!copyRecords(job, result)) return false;
+        if (!copyRecords(job, result)) {
+            discardOutput(job, result);
+            return false;
+        }
     }
     try {
         job.writer->close();
@@ -108,6 +112,7 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
                                  e.description() + " )";
         ui_.message({text});
         checkLog_.append(text);
+        discardOutput(job, result);
         return false;
     }
 
@@ -191,6 +196,23 @@ Verdict CorrectionRun::copyRecord(PreparedExport& job, int record) {
         return Verdict::Stop;
     }
     return Verdict::Write;
+}
+
+void CorrectionRun::discardOutput(PreparedExport& job, FileResult& result) {
+    // A stopped file must not leave an output behind that looks like a result.
+    try {
+        job.writer.reset();
+    } catch (...) {
+    }
+    std::string error;
+    int number = 0;
+    const std::string shown = job.outputBase.string() + ".shp";
+    if (deleteShapefileFiles(job.outputFolder, job.outputName, error, number)) {
+        checkLog_.append("Die unvollständige Ausgabe " + shown + " wurde gelöscht.");
+        result.output.clear();
+    } else {
+        checkLog_.append("Die unvollständige Ausgabe " + shown + " konnte nicht gelöscht werden ( " + error + " ).");
+    }
 }
 
 void CorrectionRun::actionTaken(std::string_view text) {

@@ -53,6 +53,8 @@ private:
     bool correct(std::string& path, FileResult& result);
     bool copyRecords(PreparedExport& job, FileResult& result);
     Verdict copyRecord(PreparedExport& job, int record);
+    // Closes and deletes the output of a file that stopped half way.
+    void discardOutput(PreparedExport& job, FileResult& result);
 
     // The polygon cleaner's event handler: counts the text under its
     // heading and writes it as an object line.

@@ -306,6 +306,9 @@ TEST_F(CorrectionRunTest, NullShapeSkippedOrStopsByChoice) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Programm wurde deshalb abgebrochen."), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "Polygon mit der FID 1 wurde deshalb nicht exportiert."),
               lines.end());
+    // The stopped file leaves no half-written copy behind, and says so.
+    EXPECT_EQ(lines.back(), "Die unvollständige Ausgabe " + (out / "flur_x.shp").string() + " wurde gelöscht.");
+    for (const char* ext : {".shp", ".shx", ".dbf", ".cpg"}) EXPECT_FALSE(fs::exists(out / ("flur_x" + std::string(ext))));
 }
 
 TEST_F(CorrectionRunTest, IdFieldLabelsTheObjectLines) {

@@ -108,9 +108,12 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
     }
 
     std::vector<Bounds> bounds;
+    std::vector<double> magnitudes;
     bounds.reserve(count);
+    magnitudes.reserve(count);
     for (const gis::Ring& ring : polygon_.parts) {
         bounds.push_back(boundsOf(ring));
+        magnitudes.push_back(cleaner_search::magnitude(ring));
     }
 
     std::vector<std::size_t> noted;
@@ -120,8 +123,7 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
         for (std::size_t j = i + 1; j < count; ++j) {
             const gis::Ring& other = polygon_.parts[j];
             std::size_t shared = 0;
-            const double margin =
-                identicalMargin(std::max(cleaner_search::magnitude(one), cleaner_search::magnitude(other)));
+            const double margin = identicalMargin(std::max(magnitudes[i], magnitudes[j]));
             if (!apart(bounds[i], bounds[j], margin)) {
                 shared = cleaner_search::countPairs(one, other, margin, [&](std::size_t a, std::size_t b) {
                     return identical(one[a], other[b]);

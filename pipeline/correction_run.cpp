@@ -3,7 +3,6 @@
 #include "pipeline/field_plan.h"
 #include "pipeline/gis/runtime_error.h"
 #include "pipeline/gis/shapefile.h"
-#include "pipeline/output_target.h"
 #include "pipeline/text.h"
 
 #include <cmath>
@@ -101,20 +100,11 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
         ui_.progressValue(0);
         label_ = chooseObjectLabel(job.reader->fields(), options_.useId);
         if (!copyRecords(job, result)) {
-            discardOutput(job, result);
+            finishOutput(job, false);
             return false;
         }
     }
-    try {
-        job.writer->close();
-    } catch (const RuntimeError& e) {
-        const std::string text = "Shapefile " + job.outputBase.string() + ".shp konnte nicht abgeschlossen werden. ( " +
-                                 e.description() + " )";
-        ui_.message({text});
-        checkLog_.append(text);
-        discardOutput(job, result);
-        return false;
-    }
+    if (!finishOutput(job, true)) return false;
 
     ui_.setStep("");
     ui_.setStatus("");
@@ -198,21 +188,19 @@ Verdict CorrectionRun::copyRecord(PreparedExport& job, int record) {
     return Verdict::Write;
 }
 
-void CorrectionRun::discardOutput(PreparedExport& job, FileResult& result) {
-    // A stopped file must not leave an output behind that looks like a result.
-    try {
-        job.writer.reset();
-    } catch (...) {
-    }
-    std::string error;
-    int number = 0;
+bool CorrectionRun::finishOutput(PreparedExport& job, bool complete) {
     const std::string shown = job.outputBase.string() + ".shp";
-    if (deleteShapefileFiles(job.outputFolder, job.outputName, error, number)) {
-        checkLog_.append("Die unvollständige Ausgabe " + shown + " wurde gelöscht.");
-        result.output.clear();
-    } else {
-        checkLog_.append("Die unvollständige Ausgabe " + shown + " konnte nicht gelöscht werden ( " + error + " ).");
+    try {
+        job.finish();
+    } catch (const RuntimeError& e) {
+        const std::string text = "Shapefile " + shown + " konnte nicht abgeschlossen werden. ( " + e.description() + " )";
+        ui_.message({text});
+        checkLog_.append(text);
+        return false;
     }
+    // A stopped file keeps what it wrote, and the log says that it is not all.
+    if (!complete) checkLog_.append("Die Ausgabe " + shown + " ist unvollständig, die Bearbeitung wurde abgebrochen.");
+    return true;
 }
 
 void CorrectionRun::actionTaken(std::string_view text) {

@@ -53,8 +53,9 @@ private:
     bool correct(std::string& path, FileResult& result);
     bool copyRecords(PreparedExport& job, FileResult& result);
     Verdict copyRecord(PreparedExport& job, int record);
-    // Closes and deletes the output of a file that stopped half way.
-    void discardOutput(PreparedExport& job, FileResult& result);
+    // Closes the output and moves it into place; `complete` false for a
+    // file that stopped half way. False when that fails (shown and logged).
+    bool finishOutput(PreparedExport& job, bool complete);
 
     // The polygon cleaner's event handler: counts the text under its
     // heading and writes it as an object line.

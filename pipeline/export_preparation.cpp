@@ -22,6 +22,41 @@ std::string withTrailingSeparator(std::string folder) {
     return folder;
 }
 
+namespace {
+constexpr const char* kShapefileEndings[] = {".shp", ".shx", ".dbf", ".cpg", ".prj"};
+}  // namespace
+
+PreparedExport::~PreparedExport() {
+    try {
+        finish();
+    } catch (...) {
+        // The caller that wanted to know called finish() itself.
+    }
+}
+
+void PreparedExport::finish() {
+    if (writingBase.empty()) return;
+    const fs::path from = writingBase;
+    writingBase.clear();
+    if (writer) writer->close();
+    for (const char* ending : kShapefileEndings) {
+        const fs::path source(from.string() + ending);
+        const fs::path target(outputBase.string() + ending);
+        std::error_code ec;
+        if (!fs::exists(source, ec)) {
+            // A stale companion of an older output must not describe the new one.
+            fs::remove(target, ec);
+            continue;
+        }
+        fs::rename(source, target, ec);
+        if (ec) {
+            throw RuntimeError(err::kPathFileAccess, "Shapefile",
+                               "Die Datei " + source.string() + " kann nicht nach " + target.string() +
+                                   " umbenannt werden (" + ec.message() + ").");
+        }
+    }
+}
+
 ExportPreparation::ExportPreparation(Ui& ui, RunSettings& settings, RunOptions& options, const LogFile& programLog,
                                      ErrorDatabase* database)
     : ui_(ui), settings_(settings), options_(options), programLog_(programLog), database_(database) {}
@@ -183,8 +218,10 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
     out.outputName = *outputName;
     out.outputBase = out.outputFolder / out.outputName;
 
+    const fs::path writingBase(out.outputBase.string() + ".tmp");
     try {
-        out.writer.emplace(out.outputBase, out.plan.outputFields, out.plan.codePage);
+        out.writer.emplace(writingBase, out.plan.outputFields, out.plan.codePage);
+        out.writingBase = writingBase;
     } catch (const RuntimeError& e) {
         checkLog.append("ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +
                         " konnte nicht in Shapefile geschrieben werden.");
@@ -195,8 +232,7 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
     // The coordinate system travels with the geometry.
     const fs::path sourcePrj(stem + ".prj");
     if (fs::exists(sourcePrj, ec)) {
-        fs::copy_file(sourcePrj, fs::path(out.outputBase.string() + ".prj"), fs::copy_options::overwrite_existing,
-                      ec);
+        fs::copy_file(sourcePrj, fs::path(writingBase.string() + ".prj"), fs::copy_options::overwrite_existing, ec);
         if (ec) {
             checkLog.append("Projektionsdatei " + sourcePrj.string() + " konnte nicht kopiert werden ( " +
                             ec.message() + " )");

@@ -30,9 +30,25 @@ struct ExportKind {
     std::vector<std::string> headerLines;  // written after the record-count check
 };
 
+// The output is written under a temporary sibling name ("<name>.tmp.*")
+// and moved into place when it is finished, so a run that dies half way
+// (killed, power cut) never leaves a file under the output's name that
+// looks complete.
 struct PreparedExport {
+    PreparedExport() = default;
+    PreparedExport(const PreparedExport&) = delete;
+    PreparedExport& operator=(const PreparedExport&) = delete;
+    // Finishes an output that was not finished explicitly (a file that
+    // stopped keeps what it wrote, closed properly); errors are swallowed here.
+    ~PreparedExport();
+
+    // Closes the output and moves its files into place under `outputBase`.
+    // Raises RuntimeError when closing or moving fails. Does nothing the second time.
+    void finish();
+
     std::optional<gis::ShapefileReader> reader;
     std::optional<gis::ShapefileWriter> writer;
+    std::filesystem::path writingBase;  // where the writer writes until finish()
     FieldPlan plan;
     std::string sourceFolder;         // without trailing separator
     std::string baseName;             // file name without ".shp"

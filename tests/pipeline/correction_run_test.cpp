@@ -306,9 +306,14 @@ TEST_F(CorrectionRunTest, NullShapeSkippedOrStopsByChoice) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Programm wurde deshalb abgebrochen."), lines.end());
     EXPECT_EQ(std::find(lines.begin(), lines.end(), "Polygon mit der FID 1 wurde deshalb nicht exportiert."),
               lines.end());
-    // The stopped file leaves no half-written copy behind, and says so.
-    EXPECT_EQ(lines.back(), "Die unvollständige Ausgabe " + (out / "flur_x.shp").string() + " wurde gelöscht.");
-    for (const char* ext : {".shp", ".shx", ".dbf", ".cpg"}) EXPECT_FALSE(fs::exists(out / ("flur_x" + std::string(ext))));
+    // The stopped file keeps what it wrote before the stop, as a readable
+    // triple, and the log says it is not complete.
+    EXPECT_EQ(lines.back(), "Die Ausgabe " + (out / "flur_x.shp").string() +
+                                " ist unvollständig, die Bearbeitung wurde abgebrochen.");
+    EXPECT_EQ(gis::ShapefileReader(out / "flur_x.shp").recordCount(), 1);
+    for (const auto& entry : fs::directory_iterator(out)) {
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+    }
 }
 
 TEST_F(CorrectionRunTest, IdFieldLabelsTheObjectLines) {

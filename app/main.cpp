@@ -1,7 +1,8 @@
-// plyvet: without a command the main window (not built yet: usage); with a
-// command the same correction code runs headless.
+// plyvet: without a command the main window; with a command the same
+// correction code runs headless.
 
 #include "app/cli_options.h"
+#include "app/gui/gui_main.h"
 #include "app/headless_ui.h"
 #include "geolib/binding.h"
 #include "pipeline/correction_run.h"
@@ -105,8 +106,5 @@ int main(int argc, char** argv) {
         case app::Command::Correct: return runCorrect(cl);
         case app::Command::None: break;
     }
-    // The main window arrives with the graphical shell; until then the
-    // program explains its command line.
-    std::fprintf(stderr, "%s", app::usageText().c_str());
-    return kExitUsage;
+    return gui::runGui(argc, argv, app::usageText());
 }

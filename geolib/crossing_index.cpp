@@ -123,6 +123,44 @@ std::optional<RepeatedVertex> firstRepeatedVertexAmong(std::span<const PlyvetXY>
     return first;
 }
 
+// Sorts by key. Chains come in ring order, and along a ring their keys rise
+// and fall in long runs (a comb is one rising run and its base): a natural
+// merge sort takes the runs as they are, where quicksort's pivots can go bad
+// on a sorted sequence with a small key at its end.
+using Keyed = std::pair<double, std::int32_t>;
+
+void sortByKey(std::vector<Keyed>& items) {
+    const std::size_t n = items.size();
+    std::vector<std::size_t> bounds{0};
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i + 1;
+        if (j < n && items[j] < items[i]) {
+            while (j < n && items[j] < items[j - 1]) ++j;
+            std::reverse(items.begin() + static_cast<std::ptrdiff_t>(i),
+                         items.begin() + static_cast<std::ptrdiff_t>(j));
+        } else {
+            while (j < n && !(items[j] < items[j - 1])) ++j;
+        }
+        bounds.push_back(j);
+        i = j;
+    }
+    if (bounds.size() <= 2) return;
+    std::vector<Keyed> other(n);
+    while (bounds.size() > 2) {
+        std::vector<std::size_t> merged{0};
+        for (std::size_t r = 0; r + 1 < bounds.size(); r += 2) {
+            const auto at = [&](std::size_t k) { return items.begin() + static_cast<std::ptrdiff_t>(k); };
+            const std::size_t mid = bounds[r + 1];
+            const std::size_t end = r + 2 < bounds.size() ? bounds[r + 2] : mid;
+            std::merge(at(bounds[r]), at(mid), at(mid), at(end),
+                       other.begin() + static_cast<std::ptrdiff_t>(bounds[r]));
+            merged.push_back(end);
+        }
+        items.swap(other);
+        bounds.swap(merged);
+    }
+}
+
 class IndexedSearch {
 public:
     IndexedSearch(std::span<const PlyvetXY> ring, std::int32_t startA, std::int32_t startB)
@@ -172,8 +210,8 @@ public:
         sweepChains();
         // Neighbours where one chain ends and the next begins, and the closing pair.
         for (std::size_t i = 0; i + 1 < chains_.size(); ++i)
-            test(chains_[i].last, chains_[i].last + 1);
-        test(0, n_ - 1);
+            if (mayFoldBack(chains_[i].last)) test(chains_[i].last, chains_[i].last + 1);
+        if (mayFoldBack(n_ - 1)) test(0, n_ - 1);
     }
 
     // The first repeated vertex. One always makes a pair of edges that are not
@@ -206,6 +244,19 @@ private:
 
     bool adjacent(std::int32_t i, std::int32_t j) const {
         return j == i + 1 || (i == 0 && j == n_ - 1);
+    }
+
+    // Whether edge k and the edge after it can meet at all. Neighbours only
+    // meet when edge k + 1 runs back over edge k: both vertical with opposite
+    // directions in Y, or on one line record with opposite directions in X
+    // (with X running on, the shared end point is a touching of neighbours).
+    bool mayFoldBack(std::int32_t k) const {
+        const PlyvetXY& p = ring_[k];
+        const PlyvetXY& q = vertex(k + 1);
+        const PlyvetXY& r = vertex(k + 2);
+        const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
+        if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
+        return sx1 == -sx2;
     }
 
     // Candidate pair of edges that are not neighbours.
@@ -284,15 +335,14 @@ private:
         const auto lo = [alongX](const Box& b) { return alongX ? b.xlo : b.ylo; };
         const auto hi = [alongX](const Box& b) { return alongX ? b.xhi : b.yhi; };
 
-        std::vector<std::int32_t> order(chains_.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::int32_t>(i);
-        std::sort(order.begin(), order.end(), [&](std::int32_t p, std::int32_t q) {
-            return lo(chains_[p].box) < lo(chains_[q].box);
-        });
+        // Sort keys next to the chain numbers: no indirection while sorting.
+        std::vector<std::pair<double, std::int32_t>> order(chains_.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = {lo(chains_[i].box), static_cast<std::int32_t>(i)};
+        sortByKey(order);
         std::vector<std::int32_t> active;
-        for (const std::int32_t ci : order) {
+        for (const auto& [start, ci] : order) {
             const Chain& c = chains_[ci];
-            const double start = lo(c.box);
             std::size_t kept = 0;
             for (const std::int32_t ai : active) {
                 const Chain& other = chains_[ai];

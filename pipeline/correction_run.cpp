@@ -53,6 +53,8 @@ bool CorrectionRun::correctShapeFile(std::string path) {
     results_.emplace_back();
     FileResult& result = results_.back();
     result.source = path;
+    counters_.reset();
+    if (observer_ != nullptr) observer_->fileStarted(path);
     bool ok = false;
     try {
         ok = correct(path, result);
@@ -67,6 +69,7 @@ bool CorrectionRun::correctShapeFile(std::string path) {
                      ") in procedure CorrectShapeFile of Modul modCheckImportShapefile"});
     }
     result.corrected = ok;
+    if (observer_ != nullptr) observer_->fileFinished(result, counters_);
     ui_.setStep("");
     ui_.progressValue(0);
     return ok;
@@ -79,9 +82,9 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
         ui_.message({parameterError});
         return false;
     }
-    repair_.emplace(*parameters, options_.onUnsolvable, checkLog_,
+    repair_.emplace(*parameters, options_.onUnsolvable, recordLog_,
                     PolygonRepair::Hooks{[this](std::string_view suffix) { objectLine(suffix); },
-                                         [this](std::string_view line) { checkLog_.append(line); },
+                                         [this](std::string_view line) { recordLine(line); },
                                          [this](const std::string& text) { actionTaken(text); },
                                          [this] { return options_.onlyErrorObjects; }});
 
@@ -126,7 +129,22 @@ bool CorrectionRun::copyRecords(PreparedExport& job, FileResult& result) {
         }
         ui_.progressValue(record + 1);
         ++result.recordsRead;
-        switch (copyRecord(job, record)) {
+        if (observer_ != nullptr) {
+            report_.emplace();
+            report_->record = record;
+            report_->labelName = label_.name;
+            report_->labelValue = labelValue_;
+        }
+        const Verdict verdict = copyRecord(job, record);
+        if (report_) {
+            // Unchanged polygons that were written are not worth a report.
+            if (verdict != Verdict::Write || report_->before != report_->after || !report_->lines.empty()) {
+                if (verdict != Verdict::Write) report_->after.reset();
+                observer_->record(*report_);
+            }
+            report_.reset();
+        }
+        switch (verdict) {
             case Verdict::Write: ++result.recordsWritten; break;
             case Verdict::Skip: break;
             case Verdict::Stop: return false;
@@ -145,6 +163,7 @@ Verdict CorrectionRun::copyRecord(PreparedExport& job, int record) {
     }
     if (!polygon) return unsolvable("( Shape weist Nullwert auf )");
     const double originalArea = areaOrZero(*polygon);
+    if (report_) report_->before = *polygon;
 
     if (const Verdict v = repair_->repair(*polygon, labelValue_, label_.name); v != Verdict::Write) return v;
 
@@ -177,12 +196,13 @@ Verdict CorrectionRun::copyRecord(PreparedExport& job, int record) {
     }
     try {
         job.writer->append(*polygon, values);
+        if (report_) report_->after = *polygon;
     } catch (const RuntimeError& e) {
         // A record that cannot be added means the output is not complete,
         // whatever the choice for unsolvable polygons.
         objectLine(" ( AddNew fehlgeschlagen )");
         objectLine(" ( " + e.description() + " )");
-        checkLog_.append("Programm wurde deshalb abgebrochen.");
+        recordLine("Programm wurde deshalb abgebrochen.");
         return Verdict::Stop;
     }
     return Verdict::Write;
@@ -209,8 +229,13 @@ void CorrectionRun::actionTaken(std::string_view text) {
     if (c.written) objectLine(" ( " + std::string(text) + " )");
 }
 
+void CorrectionRun::recordLine(std::string_view line) {
+    checkLog_.append(line);
+    if (report_) report_->lines.emplace_back(line);
+}
+
 void CorrectionRun::objectLine(std::string_view suffix) {
-    checkLog_.append(plyvet::objectLine(label_.name, labelValue_, suffix));
+    recordLine(plyvet::objectLine(label_.name, labelValue_, suffix));
 }
 
 Verdict CorrectionRun::unsolvable(std::string_view description) {
@@ -219,7 +244,7 @@ Verdict CorrectionRun::unsolvable(std::string_view description) {
         objectLine(" wurde deshalb nicht exportiert.");
         return Verdict::Skip;
     }
-    checkLog_.append("Programm wurde deshalb abgebrochen.");
+    recordLine("Programm wurde deshalb abgebrochen.");
     return Verdict::Stop;
 }
 

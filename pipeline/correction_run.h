@@ -8,6 +8,7 @@
 #include "pipeline/log_file.h"
 #include "pipeline/object_label.h"
 #include "pipeline/polygon_repair.h"
+#include "pipeline/run_observer.h"
 #include "pipeline/run_options.h"
 #include "pipeline/ui.h"
 
@@ -49,7 +50,22 @@ public:
 
     const std::vector<FileResult>& results() const { return results_; }
 
+    // Receives the changed and dropped polygons of every file; null for none.
+    void setObserver(RunObserver* observer) { observer_ = observer; }
+
 private:
+    // The check log as the record loop writes it: every line also goes to
+    // the current record's report when an observer listens.
+    class RecordLog : public LineSink {
+    public:
+        explicit RecordLog(CorrectionRun& run) : run_(run) {}
+        void writeLine(std::string_view line) override { run_.recordLine(line); }
+
+    private:
+        CorrectionRun& run_;
+    };
+
+    void recordLine(std::string_view line);
     bool correct(std::string& path, FileResult& result);
     bool copyRecords(PreparedExport& job, FileResult& result);
     Verdict copyRecord(PreparedExport& job, int record);
@@ -72,6 +88,9 @@ private:
     LogFile programLog_;
     ErrorDatabase* database_;
     LogFile checkLog_;
+    RecordLog recordLog_{*this};
+    RunObserver* observer_ = nullptr;
+    std::optional<RecordReport> report_;  // the current record's, while an observer listens
     std::optional<PolygonRepair> repair_;
     ActionCounters counters_;
     ObjectLabel label_;

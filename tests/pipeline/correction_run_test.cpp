@@ -471,3 +471,63 @@ TEST_F(CleaningRunTest, InvalidParameterTextStopsBeforeAnyOutput) {
 
 }  // namespace
 }  // namespace plyvet
+
+namespace plyvet {
+namespace {
+
+struct RecordingObserver : RunObserver {
+    std::vector<std::string> events;
+    std::vector<RecordReport> records;
+    void fileStarted(const std::string& source) override { events.push_back("start " + source); }
+    void record(const RecordReport& r) override { records.push_back(r); }
+    void fileFinished(const FileResult& r, const ActionCounters& c) override {
+        events.push_back("end " + std::to_string(r.recordsWritten) + "/" + std::to_string(r.recordsRead) + " " +
+                         std::to_string(c.count(Finding::SelfIntersection)));
+    }
+};
+
+TEST_F(CleaningRunTest, ObserverSeesChangedAndDroppedPolygonsOnly) {
+    RecordingObserver observer;
+    sg::Layer layer;
+    layer.fields = {sg::integerField("ID", 5)};
+    layer.records = {{sg::rectanglePolygon(0, 0, 10, 10), {"1"}},
+                     {sg::bowTie(20, 0, 30, 10), {"2"}},
+                     {std::nullopt, {"3"}},
+                     {sg::repeatedVertex(40, 0, 50, 10), {"4"}}};
+    const fs::path shp = source(layer, "beob");
+    options.onlyErrorObjects = true;
+    CorrectionRun run(ui, settings, options, programLog());
+    run.setObserver(&observer);
+    ASSERT_TRUE(run.correctShapeFile(shp.string()));
+
+    EXPECT_EQ(observer.events, (std::vector<std::string>{"start " + shp.string(), "end 3/4 1"}));
+    ASSERT_EQ(observer.records.size(), 3u);
+    const auto& bow = observer.records[0];
+    EXPECT_EQ(bow.record, 1);
+    EXPECT_EQ(bow.labelName, "FID");
+    EXPECT_EQ(bow.labelValue, "1");
+    ASSERT_TRUE(bow.before && bow.after);
+    EXPECT_EQ(bow.before->parts.size(), 1u);
+    EXPECT_EQ(bow.after->parts.size(), 2u);
+    // Its lines are exactly the check log's lines about it, the cleaners' own included.
+    const auto lines = utf8(checkLog(shp));
+    std::vector<std::string> logged;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(logged),
+                 [](const std::string& l) { return l.rfind("Polygon mit der FID 1 ", 0) == 0; });
+    EXPECT_EQ(bow.lines, logged);  // both UTF-8
+    EXPECT_NE(std::find(bow.lines.begin(), bow.lines.end(),
+                        "Polygon mit der FID 1 ( Polygon-Part 0: Ausgangs-Teilfläche: 25 )"),
+              bow.lines.end());
+
+    const auto& dropped = observer.records[1];
+    EXPECT_EQ(dropped.record, 2);
+    EXPECT_FALSE(dropped.before);
+    EXPECT_FALSE(dropped.after);
+    EXPECT_EQ(dropped.lines.back(), "Polygon mit der FID 2 wurde deshalb nicht exportiert.");
+
+    EXPECT_EQ(observer.records[2].record, 3);
+    EXPECT_EQ(observer.records[2].after->parts.at(0).size(), 4u);
+}
+
+}  // namespace
+}  // namespace plyvet

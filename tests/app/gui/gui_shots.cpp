@@ -8,6 +8,7 @@
 #include "scripted_dialogs.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
@@ -51,12 +52,16 @@ int main(int argc, char** argv) {
     auto scripted = std::make_unique<test::ScriptedDialogs>();
     auto* dialogs = scripted.get();
     gui::MainWindow window(env, std::move(scripted));
+    bool ok = save(window, folder, "main_window_empty.png");
     dialogs->files.push_back(std::vector<std::string>{"/daten/flur/flur12.shp", "/daten/flur/gemarkung_ost.shp",
                                                       "/daten/flur/wald_x.shp"});
     window.findChild<QPushButton*>(QStringLiteral("cmdAddShapeFiles"))->click();
     window.findChild<QLineEdit*>(QStringLiteral("txtAusgabeVerzeichnis"))->setText(temp.path());
     window.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->setValue(40);
-    bool ok = save(window, folder, "main_window.png");
+    // What a run shows in its status lines.
+    window.findChild<QLabel*>(QStringLiteral("lblStatus"))
+        ->setText(QStringLiteral("Bitte warten. Korrektur Selbstüberschneidung u. Laufrichtung flur12.shp."));
+    ok = save(window, folder, "main_window.png") && ok;
 
     RunSettings settings;
     settings.ignoreLongFileNames = true;

@@ -399,6 +399,21 @@ TEST_F(MainWindowTest, NothingCanStartOrCloseDuringARun) {
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, FailedSettingWritesAreReportedAndTheWindowGoesOn) {
+    blockSettings();
+    open();
+    add({path(src / "a.shp")});
+    edit("txtAusgabeVerzeichnis")->setText(qs(out));
+    EXPECT_EQ(list()->count(), 1);
+    EXPECT_TRUE(button("cmdCorrect")->isEnabled());
+    const std::string failed = " (Registry-Eintrag konnte nicht geschrieben werden.) in procedure ";
+    const auto texts = dialogs->messageTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "Eintrag ActualVersion in Registry mit Fehler 1 fehlgeschlagen.");
+    EXPECT_EQ(texts[1], "Error 1" + failed + "ChooseShapeFile of Modul modCheckImportShapefile");
+    EXPECT_EQ(texts[2], "Error 1" + failed + "txtAusgabeVerzeichnis_Change of Formular frmDummy");
+}
+
 TEST_F(MainWindowTest, OutputFolderButtonStartsInTheRememberedFolder) {
     open();
     add({path(src / "a.shp")});

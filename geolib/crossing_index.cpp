@@ -27,6 +27,11 @@
 // both), so only the neighbours at chain ends and the closing pair are tested
 // directly.
 //
+// Before a candidate is tested it is also checked across the normal of each
+// of its edges: a pair more than twice the pads apart there (in the maximum
+// norm) cannot be accepted either. That keeps long edges whose boxes overlap
+// but which run side by side (spikes) from reaching the pair test.
+//
 // The answer. Every candidate inside the scan range (the resume position
 // onward) that comes before the best pair so far is tested with the shared
 // pair test; the smallest (a, b) that meets is the plain scan's first
@@ -259,10 +264,43 @@ private:
         return sx1 == -sx2;
     }
 
-    // Candidate pair of edges that are not neighbours.
-    void consider(std::int32_t i, std::int32_t j) {
+    // Whether the edges i and j are more than `gap` apart in the maximum norm,
+    // judged across the normal of each edge: the points of one edge all lie on
+    // one side of the other edge's line, beyond the gap widened into that
+    // direction (a square of half side gap spans |nx| + |ny| times gap along a
+    // normal n), with the rounding error of the cross products on top.
+    bool apartAcrossNormals(std::int32_t i, std::int32_t j, double gap) const {
+        return apartAcross(ring_[i], ring_[i + 1], ring_[j], vertex(j + 1), gap) ||
+               apartAcross(ring_[j], vertex(j + 1), ring_[i], ring_[i + 1], gap);
+    }
+
+    static bool apartAcross(const PlyvetXY& p, const PlyvetXY& q, const PlyvetXY& r,
+                            const PlyvetXY& s, double gap) {
+        const double dx = q.x - p.x, dy = q.y - p.y;
+        const double rx = r.x - p.x, ry = r.y - p.y;
+        const double sx = s.x - p.x, sy = s.y - p.y;
+        const double crossR = dx * ry - dy * rx;
+        const double crossS = dx * sy - dy * sx;
+        // Each difference and product carries a relative error below 2^-53, the
+        // cross product below 4 * 2^-53 of the sum of the products' sizes;
+        // 2^-48 of that sum covers it eight times over, and the reach gets the
+        // same margin for its own rounding. The absolute term covers products
+        // that fall below the normal range.
+        const double errR = 0x1p-48 * (std::fabs(dx * ry) + std::fabs(dy * rx)) + 0x1p-1000;
+        const double errS = 0x1p-48 * (std::fabs(dx * sy) + std::fabs(dy * sx)) + 0x1p-1000;
+        const double reach = gap * (std::fabs(dx) + std::fabs(dy)) * (1 + 0x1p-48);
+        return (crossR > reach + errR && crossS > reach + errS) ||
+               (crossR < -(reach + errR) && crossS < -(reach + errS));
+    }
+
+    // Candidate pair of edges that are not neighbours, padded by padI and padJ.
+    // The pair test accepts no pair more than twice the sum of the pads apart
+    // in the maximum norm (the rounding fallback: the point lies within two
+    // rounding errors of each edge; otherwise within one line-record error).
+    void consider(std::int32_t i, std::int32_t j, double padI, double padJ) {
         if (i > j) std::swap(i, j);
         if (adjacent(i, j)) return;  // tested where chains meet, or never meet inside one
+        if (apartAcrossNormals(i, j, 2 * (padI + padJ))) return;
         sawNonAdjacent_ = true;
         if (!tooManySuspects_) {
             if (suspects_.size() + 4 > ring_.size()) {
@@ -294,7 +332,7 @@ private:
         const Box bi = spanBox(i, i, c.pad);
         for (std::int32_t j = i + 2; j <= c.last; ++j) {
             if (!overlaps(bi, spanBox(j, j, c.pad))) break;
-            consider(i, j);
+            consider(i, j, c.pad, c.pad);
         }
     }
 
@@ -303,7 +341,7 @@ private:
                           std::int32_t s2, std::int32_t e2) {
         if (!overlaps(spanBox(s1, e1, c1.pad), spanBox(s2, e2, c2.pad))) return;
         if (s1 == e1 && s2 == e2) {
-            consider(s1, s2);
+            consider(s1, s2, c1.pad, c2.pad);
             return;
         }
         if (e1 - s1 >= e2 - s2) {

@@ -2,6 +2,9 @@
 
 #include "pipeline/text.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <unistd.h>
 
 namespace plyvet::app {
@@ -92,6 +95,15 @@ bool HeadlessUi::fieldNameDialog(std::vector<FieldNameRow>& rows, std::string_vi
 }
 
 std::string HeadlessUi::chooseOutputFolder() { return {}; }
+
+std::string HeadlessUi::chooseSaveFile(std::string_view title, std::string_view) {
+    std::error_code ec;
+    if (!saveFile_.empty() && !overwriteSaveFile_ && std::filesystem::exists(saveFile_, ec)) {
+        print(title, "Shapefile " + saveFile_ + " bereits vorhanden (--overwrite überschreibt vorhandene Ausgaben).");
+        return {};
+    }
+    return saveFile_;
+}
 
 void HeadlessUi::setStatus(std::string_view text) { status_ = text; }
 

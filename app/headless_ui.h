@@ -24,6 +24,13 @@ public:
     bool fieldNameDialog(std::vector<FieldNameRow>& rows, std::string_view instruction,
                          std::string& editText) override;
     std::string chooseOutputFolder() override;
+    // The --output path of the merge command. An existing file is replaced
+    // only with --overwrite; otherwise the choice is cancelled, and says why.
+    std::string chooseSaveFile(std::string_view title, std::string_view filter) override;
+    void setSaveFile(std::string path, bool overwrite) {
+        saveFile_ = std::move(path);
+        overwriteSaveFile_ = overwrite;
+    }
     void setStatus(std::string_view text) override;
     void setStep(std::string_view text) override;
     void progressRange(int minimum, int maximum) override;
@@ -41,6 +48,8 @@ private:
     std::string status_;
     std::vector<Rename> renames_;
     int fieldDialogs_ = 0;
+    std::string saveFile_;
+    bool overwriteSaveFile_ = false;
 };
 
 }  // namespace plyvet::app

@@ -57,6 +57,12 @@ public:
     // The folder choice for the output; empty when cancelled.
     virtual std::string chooseOutputFolder() = 0;
 
+    // A save-file choice titled `title`; `filter` names the kind of file and
+    // its pattern as file dialogs show it ("Shapefiles (*.shp)"). The dialog
+    // starts in the output folder and asks before an existing file is
+    // replaced. The chosen full path; empty when cancelled.
+    virtual std::string chooseSaveFile(std::string_view title, std::string_view filter) = 0;
+
     // Status line (lblStatus) and step line (lblStep).
     virtual void setStatus(std::string_view text) = 0;
     virtual void setStep(std::string_view text) = 0;

@@ -32,6 +32,12 @@ public:
                                                                    const std::string& startFolder) = 0;
     // A folder choice starting in `startFolder`; empty when cancelled.
     virtual std::string chooseFolder(std::string_view prompt, const std::string& startFolder) = 0;
+    // A save-file choice (see Ui::chooseSaveFile) starting in `startFolder`;
+    // empty when cancelled, which is also the answer of dialogs that have none.
+    virtual std::string chooseSaveFile(std::string_view /*title*/, std::string_view /*filter*/,
+                                       const std::string& /*startFolder*/) {
+        return {};
+    }
 };
 
 }  // namespace plyvet::gui

@@ -95,6 +95,9 @@ public:
         return w_.dialogs_->fieldNameDialog(rows, instruction, editText);
     }
     std::string chooseOutputFolder() override { return w_.chooseOutputFolder(); }
+    std::string chooseSaveFile(std::string_view title, std::string_view filter) override {
+        return w_.dialogs_->chooseSaveFile(title, filter, w_.txtAusgabeVerzeichnis_->text().trimmed().toStdString());
+    }
     void setStatus(std::string_view text) override {
         w_.lblStatus_->setText(displayText(text));
         w_.lblStatus_->repaint();

@@ -152,4 +152,13 @@ std::string QtDialogs::chooseFolder(std::string_view prompt, const std::string& 
     return QDir::toNativeSeparators(folder).toStdString();
 }
 
+std::string QtDialogs::chooseSaveFile(std::string_view title, std::string_view filter,
+                                      const std::string& startFolder) {
+    NormalPointer pointer;
+    QString file = QFileDialog::getSaveFileName(parent_, qs(title), qs(startFolder), qs(filter));
+    // The dialog's default extension: a name typed without one becomes a shapefile.
+    if (!file.isEmpty() && !file.endsWith(QLatin1String(".shp"), Qt::CaseInsensitive)) file += QLatin1String(".shp");
+    return QDir::toNativeSeparators(file).toStdString();
+}
+
 }  // namespace plyvet::gui

@@ -21,6 +21,8 @@ public:
     std::optional<std::vector<std::string>> openShapefiles(std::string_view prompt,
                                                            const std::string& startFolder) override;
     std::string chooseFolder(std::string_view prompt, const std::string& startFolder) override;
+    std::string chooseSaveFile(std::string_view title, std::string_view filter,
+                               const std::string& startFolder) override;
 
 private:
     QWidget* parent_;

@@ -13,8 +13,9 @@ namespace plyvet::test {
 class ScriptedUi : public Ui {
 public:
     struct Asked {
-        std::string kind;  // "message", "input", "settings", "folder"
-        Message message;   // text and title (for input boxes the prompt and title)
+        std::string kind;  // "message", "input", "settings", "folder", "save"
+        Message message;   // text and title (for input boxes the prompt and title,
+                           // for the save-file choice the title and the filter)
         std::string defaultText;
     };
 
@@ -22,6 +23,7 @@ public:
     std::deque<std::string> inputs;      // for input boxes; empty queue answers Cancel
     std::deque<bool> settingsAnswers;    // for the settings dialog; empty queue confirms
     std::deque<std::string> folders;     // for the folder choice; empty queue cancels
+    std::deque<std::string> saveFiles;   // for the save-file choice; empty queue cancels
     // For the field-name dialog: each entry answers one showing with the new
     // names of its rows, in order; an empty queue answers "abbrechen".
     std::deque<std::vector<std::string>> fieldNames;
@@ -71,6 +73,13 @@ public:
         if (folders.empty()) return {};
         std::string s = folders.front();
         folders.pop_front();
+        return s;
+    }
+    std::string chooseSaveFile(std::string_view title, std::string_view filter) override {
+        asked.push_back({"save", {std::string(title), std::string(filter)}, {}});
+        if (saveFiles.empty()) return {};
+        std::string s = saveFiles.front();
+        saveFiles.pop_front();
         return s;
     }
     void setStatus(std::string_view t) override { statuses.emplace_back(t); }

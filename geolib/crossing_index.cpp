@@ -55,6 +55,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <optional>
 #include <vector>
@@ -68,6 +69,7 @@ namespace {
 // errors of the rounding and of a line record at least eight times over.
 constexpr double kPadBase = 1.0e-4;
 constexpr double kPadRelative = 0x1p-48;
+constexpr double kLargest = std::numeric_limits<double>::max();
 
 struct Box {
     double xlo, xhi, ylo, yhi;  // Y already widened by the pad
@@ -86,22 +88,6 @@ struct Chain {
 };
 
 int direction(double from, double to) { return (to > from) - (to < from); }
-
-// Y pad of the edge p -> q, not finite when the magnitudes are out of reach.
-// A line record's deviation from the edge's end points is below 2^-51 times
-// (|y| + |slope| |x| + |dy|); the 4-decimal rounding moves a value by less
-// than 0.50001e-4 + 2^-52 |y|.
-double edgePad(const PlyvetXY& p, const PlyvetXY& q) {
-    const double ay = std::max(std::fabs(p.y), std::fabs(q.y));
-    const double ady = std::fabs(q.y - p.y);
-    const double pad = kPadBase + kPadRelative * (ay + ady);
-    if (p.x == q.x) return pad;
-    const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
-    const double adx = std::fabs(q.x - p.x);
-    // The slope term without a division where it stays below kPadBase.
-    if (kPadRelative * ady * ax <= kPadBase * adx) return pad + kPadBase;
-    return pad + kPadRelative * ((ady / adx) * ax);
-}
 
 // The first repeated vertex of the ring when every vertex that takes part in a
 // repetition is among `candidates` (indexes, in any order, repeats allowed).
@@ -166,6 +152,32 @@ void sortByKey(std::vector<Keyed>& items) {
     }
 }
 
+// Where the ring is cut into chains: an edge continues the current chain when
+// its directions in X and Y agree with the chain's (a zero component agrees
+// with either); a zero-length edge is a chain of its own.
+class ChainCut {
+public:
+    bool continues(const PlyvetXY& p, const PlyvetXY& q) {
+        const int sx = direction(p.x, q.x);
+        const int sy = direction(p.y, q.y);
+        const bool zeroLength = sx == 0 && sy == 0;
+        const bool goesOn = cx_ != kClosed && !zeroLength && (sx == 0 || cx_ == 0 || sx == cx_) &&
+                            (sy == 0 || cy_ == 0 || sy == cy_);
+        if (goesOn) {
+            if (sx != 0) cx_ = sx;
+            if (sy != 0) cy_ = sy;
+        } else {
+            cx_ = zeroLength ? kClosed : sx;
+            cy_ = sy;
+        }
+        return goesOn;
+    }
+
+private:
+    static constexpr int kClosed = 2;  // nothing may continue: no chain yet, or a zero-length edge
+    int cx_ = kClosed, cy_ = 0;
+};
+
 class IndexedSearch {
 public:
     IndexedSearch(std::span<const PlyvetXY> ring, std::int32_t startA, std::int32_t startB)
@@ -174,48 +186,57 @@ public:
 
     // False when a value is not finite: the caller then runs the plain scan.
     bool buildChains() {
-        chains_.reserve(64);
-        int cx = 0, cy = 0;
+        // A first pass counts the chains, so that the table is allocated once:
+        // rings of many short chains (combs) would otherwise copy it over and
+        // over while it grows.
+        {
+            ChainCut cut;
+            std::size_t count = 0;
+            for (std::int32_t k = 0; k < n_; ++k) count += !cut.continues(ring_[k], vertex(k + 1));
+            starts_.reserve(count + 1);
+            pads_.reserve(count);
+        }
+        ChainCut cut;
+        // The chain being built lives in locals until an edge breaks it.
+        Chain current{0, 0, 0.0, Box{}};
+        double steep = 0.0;  // the largest slope term of its edges
+        bool finite = true;
         for (std::int32_t k = 0; k < n_; ++k) {
             const PlyvetXY& p = ring_[k];
             const PlyvetXY& q = vertex(k + 1);
-            if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
-            const int sx = direction(p.x, q.x);
-            const int sy = direction(p.y, q.y);
-            const double pad = edgePad(p, q);
-            if (!std::isfinite(pad)) return false;
-            const bool zeroLength = sx == 0 && sy == 0;
-            const bool continues = !chains_.empty() && !zeroLength && (cx != 2) &&
-                                   (sx == 0 || cx == 0 || sx == cx) &&
-                                   (sy == 0 || cy == 0 || sy == cy);
-            if (continues) {
-                Chain& c = chains_.back();
-                c.last = k;
-                c.pad = std::max(c.pad, pad);
-                if (sx == 0)
-                    verticalInside_.push_back({static_cast<std::int32_t>(chains_.size() - 1), k});
-                if (sx != 0) cx = sx;
-                if (sy != 0) cy = sy;
+            finite = finite && std::fabs(p.x) <= kLargest && std::fabs(p.y) <= kLargest;
+            if (cut.continues(p, q)) {
+                current.last = k;
+                if (p.x == q.x)
+                    verticalInside_.push_back({static_cast<std::int32_t>(pads_.size()), k});
             } else {
-                chains_.push_back(Chain{k, k, pad, Box{}});
-                // A zero-length edge stays alone: mark the direction as closed.
-                cx = zeroLength ? 2 : sx;
-                cy = sy;
+                if (k > 0) finishChain(current, steep);
+                current = Chain{k, k, 0.0, Box{}};
+                steep = 0.0;
+            }
+            if (p.x != q.x) {
+                // The slope term of the line record's error, without a
+                // division where it stays below kPadBase.
+                const double ady = std::fabs(q.y - p.y), adx = std::fabs(q.x - p.x);
+                const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
+                if (!(kPadRelative * ady * ax <= kPadBase * adx))
+                    steep = std::max(steep, kPadRelative * ((ady / adx) * ax));
             }
         }
-        for (Chain& c : chains_) {
-            c.box = spanBox(c.first, c.last, c.pad);
-            if (!std::isfinite(c.box.ylo) || !std::isfinite(c.box.yhi)) return false;
-        }
+        if (n_ > 0) finishChain(current, steep);
+        starts_.push_back(n_);
+        if (!finite) return false;
+        for (const double pad : pads_)
+            if (!std::isfinite(pad)) return false;
         return true;
     }
 
     void findCandidates() {
-        for (const auto& [chain, edge] : verticalInside_) withinChain(chains_[chain], edge);
+        for (const auto& [c, edge] : verticalInside_) withinChain(chain(c), edge);
         sweepChains();
         // Neighbours where one chain ends and the next begins, and the closing pair.
-        for (std::size_t i = 0; i + 1 < chains_.size(); ++i)
-            if (mayFoldBack(chains_[i].last)) test(chains_[i].last, chains_[i].last + 1);
+        for (std::size_t c = 1; c + 1 < starts_.size(); ++c)
+            if (mayFoldBack(starts_[c] - 1)) test(starts_[c] - 1, starts_[c]);
         if (mayFoldBack(n_ - 1)) test(0, n_ - 1);
     }
 
@@ -238,6 +259,26 @@ public:
 
 private:
     const PlyvetXY& vertex(std::int32_t k) const { return ring_[k < n_ ? k : k - n_]; }
+
+    // The pad of a chain covers the pad of each of its edges: a line record
+    // deviates from its edge's end points by less than 2^-51 times
+    // (|y| + |slope| |x| + |dy|), and the 4-decimal rounding moves a value by
+    // less than 0.50001e-4 + 2^-52 |y|. Along a monotone chain |y| and |dy| of
+    // every edge are bounded by the chain's end points; the slope term is
+    // below kPadBase or counted in `steep`.
+    void finishChain(Chain c, double steep) {
+        const PlyvetXY& first = ring_[c.first];
+        const PlyvetXY& end = vertex(c.last + 1);
+        const double ay = std::max(std::fabs(first.y), std::fabs(end.y));
+        starts_.push_back(c.first);
+        pads_.push_back(2 * kPadBase + kPadRelative * (ay + std::fabs(end.y - first.y)) + steep);
+    }
+
+    // Chain c with its box, made from the compact table on demand.
+    Chain chain(std::size_t c) const {
+        const std::int32_t first = starts_[c], last = starts_[c + 1] - 1;
+        return Chain{first, last, pads_[c], spanBox(first, last, pads_[c])};
+    }
 
     // The box of edges first..last of one chain: the box of its end vertices.
     Box spanBox(std::int32_t first, std::int32_t last, double pad) const {
@@ -336,37 +377,42 @@ private:
         }
     }
 
-    // Stretches s1..e1 of chain c1 and s2..e2 of chain c2 (different chains).
-    void overlapStretches(const Chain& c1, std::int32_t s1, std::int32_t e1, const Chain& c2,
-                          std::int32_t s2, std::int32_t e2) {
-        if (!overlaps(spanBox(s1, e1, c1.pad), spanBox(s2, e2, c2.pad))) return;
+    // Stretches s1..e1 of chain c1 and s2..e2 of chain c2 (different chains),
+    // whose boxes b1 and b2 overlap. Only the halves of the longer stretch
+    // get new boxes.
+    void overlapStretches(const Chain& c1, std::int32_t s1, std::int32_t e1, const Box& b1,
+                          const Chain& c2, std::int32_t s2, std::int32_t e2, const Box& b2) {
         if (s1 == e1 && s2 == e2) {
             consider(s1, s2, c1.pad, c2.pad);
             return;
         }
         if (e1 - s1 >= e2 - s2) {
             const std::int32_t mid = s1 + (e1 - s1) / 2;
-            overlapStretches(c1, s1, mid, c2, s2, e2);
-            overlapStretches(c1, mid + 1, e1, c2, s2, e2);
+            const Box low = spanBox(s1, mid, c1.pad), high = spanBox(mid + 1, e1, c1.pad);
+            if (overlaps(low, b2)) overlapStretches(c1, s1, mid, low, c2, s2, e2, b2);
+            if (overlaps(high, b2)) overlapStretches(c1, mid + 1, e1, high, c2, s2, e2, b2);
         } else {
             const std::int32_t mid = s2 + (e2 - s2) / 2;
-            overlapStretches(c1, s1, e1, c2, s2, mid);
-            overlapStretches(c1, s1, e1, c2, mid + 1, e2);
+            const Box low = spanBox(s2, mid, c2.pad), high = spanBox(mid + 1, e2, c2.pad);
+            if (overlaps(b1, low)) overlapStretches(c1, s1, e1, b1, c2, s2, mid, low);
+            if (overlaps(b1, high)) overlapStretches(c1, s1, e1, b1, c2, mid + 1, e2, high);
         }
     }
 
     // Chains in order of their boxes' low end along the thinner axis; each is
     // compared with the chains whose boxes still reach it.
     void sweepChains() {
+        const std::size_t count = pads_.size();
         double sumW = 0, sumH = 0;
-        Box all = chains_.front().box;
-        for (const Chain& c : chains_) {
-            sumW += c.box.xhi - c.box.xlo;
-            sumH += c.box.yhi - c.box.ylo;
-            all.xlo = std::min(all.xlo, c.box.xlo);
-            all.xhi = std::max(all.xhi, c.box.xhi);
-            all.ylo = std::min(all.ylo, c.box.ylo);
-            all.yhi = std::max(all.yhi, c.box.yhi);
+        Box all = chain(0).box;
+        for (std::size_t i = 0; i < count; ++i) {
+            const Box b = chain(i).box;
+            sumW += b.xhi - b.xlo;
+            sumH += b.yhi - b.ylo;
+            all.xlo = std::min(all.xlo, b.xlo);
+            all.xhi = std::max(all.xhi, b.xhi);
+            all.ylo = std::min(all.ylo, b.ylo);
+            all.yhi = std::max(all.yhi, b.yhi);
         }
         // Expected number of boxes a sweep line meets: total extent over range.
         const bool alongX = sumW * (all.yhi - all.ylo) <= sumH * (all.xhi - all.xlo);
@@ -374,23 +420,23 @@ private:
         const auto hi = [alongX](const Box& b) { return alongX ? b.xhi : b.yhi; };
 
         // Sort keys next to the chain numbers: no indirection while sorting.
-        std::vector<std::pair<double, std::int32_t>> order(chains_.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = {lo(chains_[i].box), static_cast<std::int32_t>(i)};
+        std::vector<std::pair<double, std::int32_t>> order(count);
+        for (std::size_t i = 0; i < count; ++i)
+            order[i] = {lo(chain(i).box), static_cast<std::int32_t>(i)};
         sortByKey(order);
-        std::vector<std::int32_t> active;
+        std::vector<Chain> active;  // copies with their boxes, in one block
         for (const auto& [start, ci] : order) {
-            const Chain& c = chains_[ci];
+            const Chain c = chain(static_cast<std::size_t>(ci));
             std::size_t kept = 0;
-            for (const std::int32_t ai : active) {
-                const Chain& other = chains_[ai];
+            for (const Chain& other : active) {
                 if (hi(other.box) < start) continue;  // behind the sweep for good
-                active[kept++] = ai;
+                active[kept++] = other;
                 if (overlaps(other.box, c.box))
-                    overlapStretches(other, other.first, other.last, c, c.first, c.last);
+                    overlapStretches(other, other.first, other.last, other.box, c, c.first, c.last,
+                                     c.box);
             }
             active.resize(kept);
-            active.push_back(ci);
+            active.push_back(c);
         }
     }
 
@@ -398,7 +444,9 @@ private:
     std::int32_t n_;
     std::int32_t startA_;
     std::int32_t firstB_;  // the lowest b of the first row
-    std::vector<Chain> chains_;
+    // The chains, compact: chain c runs from edge starts_[c] to starts_[c + 1] - 1.
+    std::vector<std::int32_t> starts_;
+    std::vector<double> pads_;
     struct InsideEdge {
         std::int32_t chain, edge;
     };

@@ -35,6 +35,9 @@ std::string usageText() {
            "  --code-page header|ansi|oem\n"
            "                         Codepage der Attributtabelle: aus dem Header (Standard),\n"
            "                         ANSI (1252) oder OEM (850)\n"
+           "  --report DATEI.html    Bericht mit Abbildungen der geänderten und nicht\n"
+           "                         exportierten Polygone erzeugen\n"
+           "  --report-limit N       höchstens N Abbildungen je Shapefile im Bericht (Standard 500)\n"
            "\n"
            "Die Quelldateien werden nie verändert. Das Prüfprotokoll <Name>_k.log entsteht neben\n"
            "dem Quell-Shapefile, plyvet.log im Programmverzeichnis (PLYVET_HOME).\n"
@@ -180,6 +183,25 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 cl.error = "--code-page erwartet header, ansi oder oem, nicht " + value + ".";
                 return cl;
             }
+        } else if (name == "--report") {
+            if (!takeValue(args, i, value, cl)) return cl;
+            // The extension keeps the report from ever replacing a shapefile or a log.
+            const std::string ext = std::filesystem::path(value).extension().string();
+            if (!text::equalsIgnoreCase(ext, ".html") && !text::equalsIgnoreCase(ext, ".htm")) {
+                cl.error = "--report erwartet einen Dateinamen mit der Endung .html, nicht " + value + ".";
+                return cl;
+            }
+            std::error_code ec;
+            const auto absolute = std::filesystem::absolute(value, ec);
+            cl.reportFile = ec ? value : absolute.lexically_normal().string();
+        } else if (name == "--report-limit") {
+            if (!takeValue(args, i, value, cl)) return cl;
+            const auto n = text::parseInteger(value);
+            if (!n || *n < 0 || *n > 1'000'000'000) {
+                cl.error = "--report-limit erwartet eine ganze Zahl ab 0, nicht " + value + ".";
+                return cl;
+            }
+            cl.reportLimit = static_cast<int>(*n);
         } else {
             cl.error = "Unbekannte Option: " + arg;
             return cl;
@@ -187,6 +209,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     }
     if (cl.files.empty()) {
         cl.error = "Keine Shapefiles angegeben.";
+    } else if (cl.reportLimit >= 0 && cl.reportFile.empty()) {
+        cl.error = "--report-limit gilt nur zusammen mit --report.";
     } else if (haveOutput && cl.settings.putResultInSourceFolder) {
         cl.error = "--output und --in-source-folder schließen sich aus.";
     } else if (!haveOutput && !cl.settings.putResultInSourceFolder) {

@@ -18,6 +18,8 @@ struct CommandLine {
     RunSettings settings;
     std::vector<std::string> files;
     std::vector<std::pair<std::string, std::string>> renames;  // --rename OLD=NEW
+    std::string reportFile;  // --report FILE.html, absolute; empty for no report
+    int reportLimit = -1;    // --report-limit N; -1 when not given (the report's default)
     std::string error;  // a usage error; empty when the line is fine
 };
 

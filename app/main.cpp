@@ -10,9 +10,11 @@
 #include "pipeline/gis/runtime_error.h"
 #include "pipeline/home.h"
 #include "pipeline/log_file.h"
+#include "report/html_report.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -67,10 +69,25 @@ int runCorrect(app::CommandLine& cl) {
         }
     }
 
+    // A report that cannot be written is known before the run, not after it.
+    std::optional<report::HtmlReport> htmlReport;
+    if (!cl.reportFile.empty()) {
+        report::ReportSettings reportSettings;
+        if (cl.reportLimit >= 0) reportSettings.pictureLimit = cl.reportLimit;
+        reportSettings.pointsOnLineChecked = cl.options.deletePointsOnLine;
+        reportSettings.settingsLines = settingsBlock(cl.options, cl.settings);
+        htmlReport.emplace(cl.reportFile, std::move(reportSettings));
+        if (std::string error; !htmlReport->open(error)) {
+            ui.message({error});
+            return kExitFailed;
+        }
+    }
+
     // Without the database the run still corrects; the failure was shown.
     ErrorDatabase database;
     database.openErrorDatabase(programFolder, ui);
     CorrectionRun run(ui, cl.settings, cl.options, programLog, database.isOpen() ? &database : nullptr);
+    if (htmlReport) run.setObserver(&*htmlReport);
     run.run(list);
 
     for (const auto& r : run.results()) {
@@ -88,6 +105,14 @@ int runCorrect(app::CommandLine& cl) {
         exitCode = kExitFailed;
     }
     std::printf("Programmprotokoll: %s\n", programLog.path().string().c_str());
+    if (htmlReport) {
+        if (std::string error; htmlReport->finish(error)) {
+            std::printf("Bericht: %s\n", htmlReport->file().string().c_str());
+        } else {
+            ui.message({error});
+            exitCode = kExitFailed;
+        }
+    }
     return exitCode;
 }
 

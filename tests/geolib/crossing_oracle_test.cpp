@@ -8,6 +8,7 @@
 // coordinates.
 
 #include "bench/ring_shapes.h"
+#include "library_fixture.h"
 #include "geolib/crossing.h"
 #include "geolib/plyvet_fenv.h"
 
@@ -267,7 +268,7 @@ TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
     for (int i = 0; i < 1500; ++i) {
         const bench::Shape shape = bench::kAllShapes[i % std::size(bench::kAllShapes)];
         const int decimals = pick(random, 0, 4);
-        Ring ring = bench::makeRing(shape, size(8, 120), random(), uniform(random, 0.0005, 2.0),
+        Ring ring = bench::makeRing(shape, size(8, 100), random(), uniform(random, 0.0005, 2.0),
                                     decimals);
         if (i % 2 == 1) {
             bench::addLateCrossing(ring);
@@ -278,7 +279,7 @@ TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
     // Lattice walks at units from whole numbers down to below the rounding's step.
     static constexpr double kUnits[] = {1.0, 0.001, 0.0001, 0.00005, 0.00003, 1e-9};
     for (int i = 0; i < 3000; ++i)
-        oracle.check("lattice", latticeWalk(random, size(4, 70), kUnits[i % 6], pick(random, 2, 12)),
+        oracle.check("lattice", latticeWalk(random, size(4, 60), kUnits[i % 6], pick(random, 2, 12)),
                      random);
     for (int i = 0; i < 1200; ++i)
         oracle.check("scattered", scattered(random, size(4, 70), 10.0, pick(random, 0, 4)), random);
@@ -300,9 +301,9 @@ TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
                      random);
 
     // Simple rings with one to three features put in, on the decimal grid or off it.
-    for (int i = 0; i < 3800; ++i) {
+    for (int i = 0; i < 3400; ++i) {
         const int decimals = std::array{-1, 2, 3, 4, 4, 5}[static_cast<std::size_t>(i % 6)];
-        Ring ring = starShaped(random, size(5, 110), uniform(random, 0.01, 100.0),
+        Ring ring = starShaped(random, size(5, 90), uniform(random, 0.01, 100.0),
                                decimals < 0 ? 6 : decimals);
         const int features = pick(random, 1, 3);
         for (int f = 0; f < features; ++f)
@@ -445,6 +446,27 @@ TEST(CrossingOracle, BenchmarkShapesAreSimpleUntilACrossingIsAdded) {
         EXPECT_GT(crossed.a, 1000) << bench::shapeName(shape) << ": " << describe(crossed);
         const Outcome plain = run(core::findFirstMeetingPlain, ring, 0, 0);
         EXPECT_TRUE(same(plain, crossed)) << describe(plain) << " / " << describe(crossed);
+    }
+}
+
+// The export takes the indexed search for large rings: through GISC of the
+// built library, the same answers as the plain scan.
+TEST(CrossingOracle, ExportAgreesWithThePlainScanOnLargeRings) {
+    const DlHandle library = openBuiltLibrary();
+    ASSERT_TRUE(library);
+    const auto gisc = reinterpret_cast<decltype(&::GISC)>(dlsym(library.get(), "GISC"));
+    ASSERT_NE(gisc, nullptr);
+    for (const bench::Shape shape : bench::kAllShapes) {
+        Ring ring = bench::makeRing(shape, 700, 9);
+        bench::addLateCrossing(ring);
+        bench::roundRing(ring, 3);
+        Outcome viaExport{0, 0, 0, kUntouched};
+        viaExport.code = gisc(ring.data(), static_cast<std::int32_t>(ring.size()), &viaExport.a,
+                              &viaExport.b, &viaExport.point);
+        const Outcome plain = run(core::findFirstMeetingPlain, ring, 0, 0);
+        EXPECT_TRUE(same(plain, viaExport)) << bench::shapeName(shape) << ": " << describe(plain)
+                                            << " / " << describe(viaExport);
+        EXPECT_EQ(plain.code, 2) << bench::shapeName(shape);
     }
 }
 

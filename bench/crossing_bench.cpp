@@ -74,7 +74,8 @@ Geometry polygonOf(const Ring& ring) {
 std::int32_t runGisc(const Ring& ring) {
     std::int32_t a = 0, b = 0;
     PlyvetXY point{};
-    const std::int32_t code = GISC(ring.data(), static_cast<std::int32_t>(ring.size()), &a, &b, &point);
+    const auto n = static_cast<std::int32_t>(ring.size());
+    const std::int32_t code = GISC(ring.data(), n, &a, &b, &point);
     benchmark::DoNotOptimize(a);
     benchmark::DoNotOptimize(point);
     return code;

@@ -140,7 +140,9 @@ void sortByKey(std::vector<Keyed>& items) {
     while (bounds.size() > 2) {
         std::vector<std::size_t> merged{0};
         for (std::size_t r = 0; r + 1 < bounds.size(); r += 2) {
-            const auto at = [&](std::size_t k) { return items.begin() + static_cast<std::ptrdiff_t>(k); };
+            const auto at = [&](std::size_t k) {
+                return items.begin() + static_cast<std::ptrdiff_t>(k);
+            };
             const std::size_t mid = bounds[r + 1];
             const std::size_t end = r + 2 < bounds.size() ? bounds[r + 2] : mid;
             std::merge(at(bounds[r]), at(mid), at(mid), at(end),

@@ -262,7 +262,8 @@ std::optional<RepeatedVertex> firstRepeatedVertexHashed(std::span<const PlyvetXY
 }
 
 std::int32_t reportRepeatedVertex(const RepeatedVertex& found, std::int32_t n, std::int32_t& a,
-                                  std::int32_t& b, PlyvetXY& point, std::span<const PlyvetXY> ring) {
+                                  std::int32_t& b, PlyvetXY& point,
+                                  std::span<const PlyvetXY> ring) {
     point = ring[found.second];
     a = found.first == 0 ? n - 1 : found.first - 1;
     b = found.second - 1;

@@ -233,7 +233,8 @@ void inject(Random& random, Ring& ring, Feature feature, int decimals) {
         const PlyvetXY from = ring[k];
         const PlyvetXY to = ring[(k + 1) % n];
         const double t = uniform(random, 0.2, 0.8);
-        ring.insert(ring.begin() + k + 1, {from.x + t * (to.x - from.x), from.y + t * (to.y - from.y)});
+        const PlyvetXY back{from.x + t * (to.x - from.x), from.y + t * (to.y - from.y)};
+        ring.insert(ring.begin() + k + 1, back);
         ring.insert(ring.begin() + k + 1, to);
         break;
     }
@@ -279,8 +280,8 @@ TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
     // Lattice walks at units from whole numbers down to below the rounding's step.
     static constexpr double kUnits[] = {1.0, 0.001, 0.0001, 0.00005, 0.00003, 1e-9};
     for (int i = 0; i < 3000; ++i)
-        oracle.check("lattice", latticeWalk(random, size(4, 60), kUnits[i % 6], pick(random, 2, 12)),
-                     random);
+        oracle.check("lattice",
+                     latticeWalk(random, size(4, 60), kUnits[i % 6], pick(random, 2, 12)), random);
     for (int i = 0; i < 1200; ++i)
         oracle.check("scattered", scattered(random, size(4, 70), 10.0, pick(random, 0, 4)), random);
     for (int i = 0; i < 900; ++i)
@@ -290,7 +291,8 @@ TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
     static constexpr double kSteps[] = {0.00002, 0.00005, 1e-10, 0.0001};
     for (int i = 0; i < 800; ++i)
         oracle.check("last place",
-                     lastPlaceWalk(random, size(4, 60), kBases[i % 4], kSteps[(i / 4) % 4], i % 3 == 0),
+                     lastPlaceWalk(random, size(4, 60), kBases[i % 4], kSteps[(i / 4) % 4],
+                                   i % 3 == 0),
                      random);
 
     static constexpr double kPoolSteps[] = {0.00001, 0.00002, 0.00003, 1e-9};
@@ -393,12 +395,14 @@ TEST(CrossingOracle, HugeTinyAndNonFiniteCoordinates) {
         for (PlyvetXY& p : ring) p = {p.x * 1e-300, p.y};
         oracle.check("tiny", ring, random, 4);
     }
-    const PlyvetXY specials[] = {{nan, 0}, {0, nan}, {inf, 0}, {0, -inf}, {inf, inf}, {1e308, -1e308}};
+    const PlyvetXY specials[] = {{nan, 0},   {0, nan},   {inf, 0},
+                                 {0, -inf},  {inf, inf}, {1e308, -1e308}};
     for (int i = 0; i < 300; ++i) {
         Ring ring = starShaped(random, pick(random, 4, 40), 10.0, 3);
         const int count = pick(random, 1, 2);
         for (int c = 0; c < count; ++c)
-            ring[static_cast<std::size_t>(pick(random, 0, static_cast<std::int32_t>(ring.size()) - 1))] =
+            ring[static_cast<std::size_t>(
+                pick(random, 0, static_cast<std::int32_t>(ring.size()) - 1))] =
                 specials[pick(random, 0, 5)];
         oracle.check("non-finite", ring, random, 4);
     }
@@ -407,7 +411,8 @@ TEST(CrossingOracle, HugeTinyAndNonFiniteCoordinates) {
         oracle.check("all zero, both signs",
                      [&] {
                          Ring ring;
-                         for (std::int32_t k = 0; k < n; ++k) ring.push_back({k % 2 ? -0.0 : 0.0, 0.0});
+                         for (std::int32_t k = 0; k < n; ++k)
+                             ring.push_back({k % 2 ? -0.0 : 0.0, 0.0});
                          return ring;
                      }(),
                      random);

@@ -1,6 +1,7 @@
 #include "tools/samplegen/samplegen.h"
 
 #include "pipeline/gis/runtime_error.h"
+#include "tools/samplegen/hostile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -123,9 +124,11 @@ std::string fullWidthRemark(std::size_t width) {
 constexpr std::string_view kUsage =
     "usage: plyvet-samplegen sample OUT_BASE\n"
     "       plyvet-samplegen grid OUT_BASE N\n"
+    "       plyvet-samplegen hostile OUT_FOLDER\n"
     "Writes OUT_BASE.shp/.shx/.dbf/.cpg.\n"
     "  sample  the demo parcel layer (all field types, holes, multi-part polygons, faults)\n"
-    "  grid    N x N clockwise unit squares, 1 <= N <= 1000\n";
+    "  grid    N x N clockwise unit squares, 1 <= N <= 1000\n"
+    "  hostile every damaged triple of the hostile corpus, one per case, into OUT_FOLDER\n";
 
 }  // namespace
 
@@ -272,6 +275,20 @@ Layer gridLayer(int n) {
 int runCommandLine(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out << kUsage;
+        return 0;
+    }
+    if (args.size() == 2 && args[0] == "hostile") {
+        try {
+            for (const auto& c : hostileCases()) {
+                out << writeHostile(c.name, std::filesystem::path(args[1])).string() << ": " << c.description << '\n';
+            }
+        } catch (const RuntimeError& e) {
+            err << "plyvet-samplegen: " << e.description() << '\n';
+            return 1;
+        } catch (const std::exception& e) {
+            err << "plyvet-samplegen: " << e.what() << '\n';
+            return 1;
+        }
         return 0;
     }
     Layer layer;

@@ -1,0 +1,108 @@
+// Runs a fuzz target's entry point on saved inputs, without libFuzzer: the
+// regression inputs and seeds of scripts/fuzz become an ordinary test of
+// any build (gcc or clang, with or without sanitizers).
+//
+// replay PATH...: every PATH is an input file or a folder of them. A file
+// ending in ".hex" holds the input as hexadecimal digits; whitespace and
+// lines starting with '#' (what the input is, which fault it found) are
+// skipped. Any other file is the input's raw bytes. Exits 0 when every
+// input ran (a fault aborts the process, as under libFuzzer), 2 on a path
+// that cannot be read.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool decodeHex(const std::string& text, std::vector<std::uint8_t>& out) {
+    int high = -1;
+    bool lineStart = true;
+    bool comment = false;
+    for (const char c : text) {
+        if (c == '\n') {
+            lineStart = true;
+            comment = false;
+            continue;
+        }
+        if (comment) continue;
+        if (lineStart && c == '#') {
+            comment = true;
+            continue;
+        }
+        lineStart = false;
+        if (c == ' ' || c == '\t' || c == '\r') continue;
+        const int d = hexDigit(c);
+        if (d < 0) return false;
+        if (high < 0) {
+            high = d;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(high << 4 | d));
+            high = -1;
+        }
+    }
+    return high < 0;
+}
+
+bool runFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "replay: cannot read %s\n", file.c_str());
+        return false;
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::uint8_t> input;
+    if (file.extension() == ".hex") {
+        if (!decodeHex(bytes, input)) {
+            std::fprintf(stderr, "replay: %s is not hexadecimal\n", file.c_str());
+            return false;
+        }
+    } else {
+        input.assign(bytes.begin(), bytes.end());
+    }
+    LLVMFuzzerTestOneInput(input.data(), input.size());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int ran = 0;
+    for (int i = 1; i < argc; ++i) {
+        const fs::path path = argv[i];
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            std::vector<fs::path> files;
+            for (const auto& entry : fs::directory_iterator(path)) {
+                if (entry.is_regular_file()) files.push_back(entry.path());
+            }
+            std::sort(files.begin(), files.end());
+            for (const auto& f : files) {
+                if (!runFile(f)) return 2;
+                ++ran;
+            }
+        } else {
+            if (!runFile(path)) return 2;
+            ++ran;
+        }
+    }
+    std::printf("%d inputs ran\n", ran);
+    return 0;
+}

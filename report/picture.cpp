@@ -173,7 +173,22 @@ void appendRingPath(std::string& out, const std::vector<PixelPoint>& points) {
     out += 'Z';
 }
 
-// Up to three arrow heads along the ring, in its running direction.
+void appendArrow(std::string& out, PixelPoint at, double dx, double dy) {
+    const PixelPoint tip{at.x + dx * 5.5, at.y + dy * 5.5};
+    const PixelPoint left{at.x - dx * 4.5 - dy * 4.0, at.y - dy * 4.5 + dx * 4.0};
+    const PixelPoint right{at.x - dx * 4.5 + dy * 4.0, at.y - dy * 4.5 - dx * 4.0};
+    out += 'M';
+    appendPoint(out, tip);
+    out += 'L';
+    appendPoint(out, left);
+    out += 'L';
+    appendPoint(out, right);
+    out += 'Z';
+}
+
+// Up to three arrow heads in the ring's running direction, one in each third
+// of its outline: at the middle of the third's longest edge when that edge is
+// long enough to carry one, else at the middle of the third.
 void appendArrows(std::string& out, const std::vector<PixelPoint>& points) {
     const std::size_t n = points.size();
     std::vector<double> length(n);
@@ -185,26 +200,39 @@ void appendArrows(std::string& out, const std::vector<PixelPoint>& points) {
         perimeter += length[i];
     }
     if (perimeter < 40.0) return;
-    for (const double fraction : {1.0 / 6.0, 1.0 / 2.0, 5.0 / 6.0}) {
-        double at = fraction * perimeter;
-        std::size_t i = 0;
-        while (i + 1 < n && at > length[i]) at -= length[i++];
-        if (length[i] < 1e-9) continue;
+    std::size_t edge = 0;
+    double done = 0;  // outline before `edge`
+    for (int third = 0; third < 3; ++third) {
+        const double from = perimeter * third / 3.0;
+        const double to = perimeter * (third + 1) / 3.0;
+        const double middle = (from + to) / 2;
+        std::size_t longest = n;
+        std::size_t atMiddle = n;
+        double atMiddleOffset = 0;
+        // Edges whose midpoint lies in this third.
+        for (; edge < n && done + length[edge] / 2 < to; done += length[edge], ++edge) {
+            if (length[edge] < 1e-9) continue;
+            if (longest == n || length[edge] > length[longest]) longest = edge;
+            if (done <= middle && middle < done + length[edge]) {
+                atMiddle = edge;
+                atMiddleOffset = middle - done;
+            }
+        }
+        std::size_t i = n;
+        double offset = 0;
+        if (longest != n && length[longest] >= 18.0) {
+            i = longest;
+            offset = length[longest] / 2;
+        } else if (atMiddle != n) {
+            i = atMiddle;
+            offset = atMiddleOffset;
+        }
+        if (i == n) continue;
         const PixelPoint a = points[i];
         const PixelPoint b = points[(i + 1) % n];
         const double dx = (b.x - a.x) / length[i];
         const double dy = (b.y - a.y) / length[i];
-        const PixelPoint c{a.x + dx * at, a.y + dy * at};
-        const PixelPoint tip{c.x + dx * 4.5, c.y + dy * 4.5};
-        const PixelPoint left{c.x - dx * 3.5 - dy * 3.5, c.y - dy * 3.5 + dx * 3.5};
-        const PixelPoint right{c.x - dx * 3.5 + dy * 3.5, c.y - dy * 3.5 - dx * 3.5};
-        out += 'M';
-        appendPoint(out, tip);
-        out += 'L';
-        appendPoint(out, left);
-        out += 'L';
-        appendPoint(out, right);
-        out += 'Z';
+        appendArrow(out, {a.x + dx * offset, a.y + dy * offset}, dx, dy);
     }
 }
 

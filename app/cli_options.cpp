@@ -4,12 +4,18 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
+#include <set>
 
 namespace plyvet::app {
 
 std::string usageText() {
     return "Aufruf:\n"
            "  plyvet correct [Optionen] DATEI.shp...   Polygon-Shapefiles prüfen und korrigiert kopieren\n"
+           "  plyvet identical [Optionen] DATEI.shp... identische Polygone löschen (Ausgabe <Name>i)\n"
+           "  plyvet overlaps [Optionen] DATEI.shp...  sich überlappende Polygone ermitteln\n"
+           "  plyvet merge DATEI.shp... --output AUSGABE.shp\n"
+           "                                           Shapefiles gleicher Struktur zusammenführen\n"
            "  plyvet --help                            diese Hilfe\n"
            "  plyvet --version                         Programm- und Bibliotheksversion\n"
            "\n"
@@ -38,6 +44,16 @@ std::string usageText() {
            "  --report DATEI.html    Bericht mit Abbildungen der geänderten und nicht\n"
            "                         exportierten Polygone erzeugen\n"
            "  --report-limit N       höchstens N Abbildungen je Shapefile im Bericht (Standard 500)\n"
+           "\n"
+           "Optionen von identical: --output VERZ oder --in-source-folder, --overwrite,\n"
+           "  --keep-long-names, --use-id, --code-page, --rename wie bei correct;\n"
+           "  --tolerance X          Überlappungstoleranz in m² (Standard 0.1): gemeldet werden\n"
+           "                         identische Polygone mit größerer Fläche\n"
+           "Optionen von overlaps: --keep-long-names, --use-id, --granularity N (Rundung der\n"
+           "  Überlappungsflächen), --tolerance X (Standard 0.1)\n"
+           "Optionen von merge: --output AUSGABE.shp (Pflicht), --overwrite (bestehende Ausgabe\n"
+           "  ersetzen). Jedes Shapefile braucht eine Projektionsdatei (.prj).\n"
+           "Prüfprotokolle: <Name>_i.log (identical), <Name>_ü.log (overlaps), <Ausgabe>_m.log (merge).\n"
            "\n"
            "Die Quelldateien werden nie verändert. Das Prüfprotokoll <Name>_k.log entsteht neben\n"
            "dem Quell-Shapefile, plyvet.log im Programmverzeichnis (PLYVET_HOME).\n"
@@ -83,11 +99,19 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         cl.command = Command::Version;
         return cl;
     }
-    if (first != "correct") {
+    if (first == "correct") {
+        cl.command = Command::Correct;
+    } else if (first == "identical") {
+        cl.command = Command::Identical;
+    } else if (first == "overlaps") {
+        cl.command = Command::Overlaps;
+    } else if (first == "merge") {
+        cl.command = Command::Merge;
+    } else {
         cl.error = "Unbekannter Befehl: " + first;
         return cl;
     }
-    cl.command = Command::Correct;
+    std::set<std::string> given;
     bool haveOutput = false;
     bool endOfOptions = false;
     for (i = 1; i < args.size(); ++i) {
@@ -98,6 +122,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         std::string value;
+        if (arg != "--") given.insert(name);
         if (arg == "--") {
             endOfOptions = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -109,10 +134,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 cl.error = "--output erwartet ein Verzeichnis.";
                 return cl;
             }
-            // An absolute folder, so every message and log line says where the output went.
+            // An absolute path, so every message and log line says where the output went.
             std::error_code ec;
             const auto absolute = std::filesystem::absolute(value, ec);
-            cl.options.outputFolder = ec ? value : absolute.lexically_normal().string();
+            (cl.command == Command::Merge ? cl.mergeOutput : cl.options.outputFolder) =
+                ec ? value : absolute.lexically_normal().string();
             haveOutput = true;
         } else if (arg == "--in-source-folder") {
             cl.settings.putResultInSourceFolder = true;
@@ -157,6 +183,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             }
             cl.options.splitterTolerance = value;
             if (*x == 0) cl.options.deleteSplitterArea = false;
+        } else if (name == "--tolerance") {
+            if (!takeValue(args, i, value, cl)) return cl;
+            const auto x = text::parseNumber(value, '.');
+            if (!x || *x < 0 || !std::isfinite(*x)) {
+                cl.error = "--tolerance erwartet eine Zahl ab 0 mit Dezimalpunkt, nicht " + value + ".";
+                return cl;
+            }
+            cl.tolerance = value;
         } else if (arg == "--no-sliver-removal") {
             cl.options.deleteSplitterArea = false;
         } else if (arg == "--delete-points-on-line") {
@@ -206,6 +240,41 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             cl.error = "Unbekannte Option: " + arg;
             return cl;
         }
+    }
+    // The layer commands take the options they have a use for.
+    static const std::map<Command, std::set<std::string>> kLayerOptions = {
+        {Command::Identical,
+         {"--output", "--in-source-folder", "--overwrite", "--keep-long-names", "--use-id", "--code-page", "--rename",
+          "--tolerance"}},
+        {Command::Overlaps, {"--keep-long-names", "--use-id", "--tolerance", "--granularity"}},
+        {Command::Merge, {"--output", "--overwrite"}},
+    };
+    if (cl.command != Command::Correct) {
+        const auto& allowed = kLayerOptions.at(cl.command);
+        for (const auto& option : given) {
+            if (!allowed.contains(option)) {
+                cl.error = "Option " + option + " gilt nicht für den Befehl " + first + ".";
+                return cl;
+            }
+        }
+    } else if (given.contains("--tolerance")) {
+        cl.error = "Option --tolerance gilt nicht für den Befehl correct.";
+        return cl;
+    }
+    if (cl.command == Command::Overlaps) {
+        if (cl.files.empty()) cl.error = "Keine Shapefiles angegeben.";
+        return cl;
+    }
+    if (cl.command == Command::Merge) {
+        const std::string& out = cl.mergeOutput;
+        if (cl.files.size() < 2) {
+            cl.error = "Es wurde nur ein Shapefile ausgewählt. Für den Mergevorgang sind mindestens 2 Shapefiles nötig.";
+        } else if (!haveOutput) {
+            cl.error = "Bitte --output DATEI.shp für das gemergte Shapefile angeben.";
+        } else if (out.size() < 5 || !text::equalsIgnoreCase(std::string_view(out).substr(out.size() - 4), ".shp")) {
+            cl.error = "--output erwartet bei merge eine Datei mit der Endung .shp, nicht " + out + ".";
+        }
+        return cl;
     }
     if (cl.files.empty()) {
         cl.error = "Keine Shapefiles angegeben.";

@@ -1,5 +1,6 @@
 #pragma once
-// Parsing of the command line: `plyvet correct [options] FILE.shp...`.
+// Parsing of the command line: `plyvet correct [options] FILE.shp...` and
+// the layer commands `identical`, `overlaps` and `merge`.
 // Pure and Qt-free so it can be tested on its own.
 
 #include "pipeline/run_options.h"
@@ -10,7 +11,7 @@
 
 namespace plyvet::app {
 
-enum class Command { None, Help, Version, Correct };
+enum class Command { None, Help, Version, Correct, Identical, Overlaps, Merge };
 
 struct CommandLine {
     Command command = Command::None;
@@ -20,6 +21,8 @@ struct CommandLine {
     std::vector<std::pair<std::string, std::string>> renames;  // --rename OLD=NEW
     std::string reportFile;  // --report FILE.html, absolute; empty for no report
     int reportLimit = -1;    // --report-limit N; -1 when not given (the report's default)
+    std::string tolerance = "0.1";  // --tolerance X: identical and overlap checks
+    std::string mergeOutput;        // merge's --output FILE.shp, absolute
     std::string error;  // a usage error; empty when the line is fine
 };
 

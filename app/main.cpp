@@ -4,6 +4,7 @@
 #include "app/cli_options.h"
 #include "app/gui/gui_main.h"
 #include "app/headless_ui.h"
+#include "app/layer_commands.h"
 #include "geolib/binding.h"
 #include "pipeline/correction_run.h"
 #include "pipeline/error_database.h"
@@ -129,6 +130,9 @@ int main(int argc, char** argv) {
         case app::Command::Help: std::printf("%s", app::usageText().c_str()); return kExitOk;
         case app::Command::Version: return printVersion();
         case app::Command::Correct: return runCorrect(cl);
+        case app::Command::Identical: return app::runIdentical(cl);
+        case app::Command::Overlaps: return app::runOverlaps(cl);
+        case app::Command::Merge: return app::runMerge(cl);
         case app::Command::None: break;
     }
     return gui::runGui(argc, argv, app::usageText());

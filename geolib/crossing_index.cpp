@@ -40,6 +40,9 @@
 // edges ending at both occurrences, or around a zero-length edge), so the
 // repeated-vertex check only looks at the end vertices of such candidate
 // pairs (at all vertices, through a hash table, when there are very many).
+// Rings that fold over themselves again and again give candidates by the
+// thousand: past a budget the repeated-vertex check runs at once, and from
+// then on pairs that cannot come before the best finding are skipped.
 //
 // Cost: linear for the chains, n log n at worst for the sweep on rings whose
 // edges are spread out. Rings whose monotone stretches are many and long and
@@ -247,6 +250,7 @@ public:
     // a zero-length edge); every vertex that repeats another is therefore an
     // end of a candidate edge, and so is the vertex it repeats.
     std::optional<RepeatedVertex> firstRepeatedVertex() const {
+        if (settled_) return repeated_;
         if (!sawNonAdjacent_) return std::nullopt;
         if (tooManySuspects_) return firstRepeatedVertexHashed(ring_);
         return firstRepeatedVertexAmong(ring_, suspects_);
@@ -345,7 +349,9 @@ private:
         if (adjacent(i, j)) return;  // tested where chains meet, or never meet inside one
         if (apartAcrossNormals(i, j, 2 * (padI + padJ))) return;
         sawNonAdjacent_ = true;
-        if (!tooManySuspects_) {
+        if (!settled_ && ++considered_ > budget_) settle();
+        if (stopped_) return;
+        if (!settled_ && !tooManySuspects_) {
             if (suspects_.size() + 4 > ring_.size()) {
                 tooManySuspects_ = true;
                 suspects_ = {};
@@ -354,6 +360,22 @@ private:
             }
         }
         test(i, j);
+    }
+
+    // Very many candidates (rings that fold over themselves again and again):
+    // the repeated-vertex question is answered now, through the hash table.
+    // A repeated vertex ends the search at once; otherwise pairs that cannot
+    // come before the best finding so far need not be looked at any more.
+    void settle() {
+        settled_ = true;
+        suspects_ = {};
+        repeated_ = firstRepeatedVertexHashed(ring_);
+        stopped_ = repeated_.has_value();
+    }
+
+    // No pair whose lower edge is `lowest` or later can beat the best finding.
+    bool beyondBest(std::int32_t lowest) const {
+        return stopped_ || (settled_ && best_ && lowest > best_->a);
     }
 
     // Tests the pair i < j when it lies in the scan range and before the best so far.
@@ -373,7 +395,7 @@ private:
     void withinChain(const Chain& c, std::int32_t vertical) {
         const std::int32_t i = vertical - 1;
         const Box bi = spanBox(i, i, c.pad);
-        for (std::int32_t j = i + 2; j <= c.last; ++j) {
+        for (std::int32_t j = i + 2; j <= c.last && !beyondBest(i); ++j) {
             if (!overlaps(bi, spanBox(j, j, c.pad))) break;
             consider(i, j, c.pad, c.pad);
         }
@@ -384,6 +406,7 @@ private:
     // get new boxes.
     void overlapStretches(const Chain& c1, std::int32_t s1, std::int32_t e1, const Box& b1,
                           const Chain& c2, std::int32_t s2, std::int32_t e2, const Box& b2) {
+        if (beyondBest(std::min(s1, s2))) return;
         if (s1 == e1 && s2 == e2) {
             consider(s1, s2, c1.pad, c2.pad);
             return;
@@ -433,7 +456,7 @@ private:
             for (const Chain& other : active) {
                 if (hi(other.box) < start) continue;  // behind the sweep for good
                 active[kept++] = other;
-                if (overlaps(other.box, c.box))
+                if (overlaps(other.box, c.box) && !beyondBest(std::min(other.first, c.first)))
                     overlapStretches(other, other.first, other.last, other.box, c, c.first, c.last,
                                      c.box);
             }
@@ -455,6 +478,13 @@ private:
     std::vector<InsideEdge> verticalInside_;  // vertical edges that are not first in their chain
     std::vector<std::int32_t> suspects_;      // end vertices of candidate pairs
     bool tooManySuspects_ = false;
+    // Candidates seen, and how many may come before the repeated-vertex check
+    // is made at once (settle).
+    std::size_t considered_ = 0;
+    std::size_t budget_ = 8 * ring_.size() + 4096;
+    bool settled_ = false;
+    bool stopped_ = false;  // a repeated vertex was found: nothing else counts
+    std::optional<RepeatedVertex> repeated_;
     bool sawNonAdjacent_ = false;
     std::optional<Best> best_;
 };

@@ -406,7 +406,21 @@ TEST(CrossingOracle, HugeTinyAndNonFiniteCoordinates) {
                 specials[pick(random, 0, 5)];
         oracle.check("non-finite", ring, random, 4);
     }
-    for (std::int32_t n : {4, 5, 17, 64}) {
+    // Rings that fold over themselves so often that nearly every pair is a
+    // candidate: the repeated-vertex check then runs early (a few thousand
+    // candidates) and the search skips what cannot beat its best finding.
+    for (int i = 0; i < 60; ++i)
+        oracle.check("dense folds",
+                     latticeWalk(random, pick(random, 130, 200), i % 2 ? 1.0 : 1e-4, 1), random, 3);
+    for (int i = 0; i < 20; ++i) {
+        // Back and forth on one line, no vertex repeated after the first lap.
+        Ring ring;
+        const std::int32_t n = pick(random, 130, 200);
+        for (std::int32_t k = 0; k < n; ++k)
+            ring.push_back({(k % 2 ? 100.0 : 0.0) + k * 0.001 * (i % 3), i % 2 ? 0.0 : k * 1e-3});
+        oracle.check("back and forth", ring, random, 3);
+    }
+    for (std::int32_t n : {4, 5, 17, 64, 150}) {
         oracle.check("all equal", Ring(static_cast<std::size_t>(n), PlyvetXY{3.5, -2.25}), random);
         oracle.check("all zero, both signs",
                      [&] {

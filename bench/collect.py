@@ -144,10 +144,11 @@ def write_plot(path, rows, suite):
                 panels["+" in case].append(
                     f"'{data}' using 1:2 with linespoints lc rgb '{colour[case.split('+')[0]]}' "
                     f"{style} pt 7 ps 0.6 title '{case} ({impl})'")
-        lines = ["set terminal pngcairo size 1600,800 noenhanced"
-                 if "pngcairo" in terminals(gnuplot) else "set terminal png size 1600,800",
-                 f"set output '{path}'", "set logscale xy", "set grid", "set key left top",
+        lines = ["set terminal pngcairo size 1600,1000 noenhanced"
+                 if "pngcairo" in terminals(gnuplot) else "set terminal png size 1600,1000",
+                 f"set output '{path}'", "set logscale xy", "set grid",
                  "set xlabel 'size (vertices)'", "set ylabel 'CPU time per run (ms)'",
+                 "set key below maxrows 6 font ',9'",
                  f"set multiplot layout 1,2 title '{suite}: ours solid, GEOSisValid_r dashed, "
                  "plain scan dotted'"]
         for variant, title in ((False, "rings without a finding"),

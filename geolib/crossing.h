@@ -21,7 +21,9 @@ std::int32_t findFirstMeetingPlain(std::span<const PlyvetXY> ring, std::int32_t&
 // The same answer in about n log n for rings whose edges are spread out (see
 // crossing_index.cpp). Falls back to the plain scan for rings of fewer than 4
 // points, with a coordinate that is not finite, or when its own tables cannot
-// be allocated. Throws std::bad_alloc only when the plain scan would.
+// be allocated; throws std::bad_alloc only when that fallback does. It keeps
+// no table of line records (it makes the two of each pair it tests), so when
+// memory is short it can still answer where the plain scan gives up.
 std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
                                      std::int32_t& b, PlyvetXY& point);
 

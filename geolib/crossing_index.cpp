@@ -264,6 +264,7 @@ public:
     const std::optional<Best>& best() const { return best_; }
 
 private:
+    // Vertex k, counted on past the end for k = n.
     const PlyvetXY& vertex(std::int32_t k) const { return ring_[k < n_ ? k : k - n_]; }
 
     // The pad of a chain covers the pad of each of its edges: a line record
@@ -303,9 +304,11 @@ private:
     // directions in Y, or on one line record with opposite directions in X
     // (with X running on, the shared end point is a touching of neighbours).
     bool mayFoldBack(std::int32_t k) const {
+        const std::int32_t k1 = k + 1 < n_ ? k + 1 : 0;
+        const std::int32_t k2 = k1 + 1 < n_ ? k1 + 1 : 0;
         const PlyvetXY& p = ring_[k];
-        const PlyvetXY& q = vertex(k + 1);
-        const PlyvetXY& r = vertex(k + 2);
+        const PlyvetXY& q = ring_[k1];
+        const PlyvetXY& r = ring_[k2];
         const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
         if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
         return sx1 == -sx2;

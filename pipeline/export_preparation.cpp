@@ -23,7 +23,26 @@ std::string withTrailingSeparator(std::string folder) {
 }
 
 namespace {
-constexpr const char* kShapefileEndings[] = {".shp", ".shx", ".dbf", ".cpg", ".prj"};
+// The .shp goes last: readers find a shapefile by it, so the triple appears
+// under the output's name only once its companions are there.
+constexpr const char* kShapefileEndings[] = {".shx", ".dbf", ".cpg", ".prj", ".shp"};
+
+// Removes "<base>.*" of the shapefile endings; false when one of them stays.
+bool removeAll(const fs::path& base) {
+    bool all = true;
+    for (const char* ending : kShapefileEndings) {
+        std::error_code ec;
+        fs::remove(fs::path(base.string() + ending), ec);
+        all = all && !ec;
+    }
+    return all;
+}
+
+// The end of the message about files whose writing failed.
+std::string dropped(const fs::path& base, bool removed) {
+    return " Die unvollständigen Dateien " + base.string() + ".* " +
+           (removed ? "wurden gelöscht." : "konnten nicht gelöscht werden.");
+}
 }  // namespace
 
 PreparedExport::~PreparedExport() {
@@ -38,7 +57,20 @@ void PreparedExport::finish() {
     if (writingBase.empty()) return;
     const fs::path from = writingBase;
     writingBase.clear();
-    if (writer) writer->close();
+    // Files whose writing failed part-way are no triple a reader could
+    // trust: they go, and never under the output's name.
+    if (writer) {
+        try {
+            writer->close();
+        } catch (const RuntimeError& e) {
+            throw RuntimeError(e.number(), e.source(), e.description() + dropped(from, removeAll(from)));
+        }
+        if (writer->failed()) {
+            throw RuntimeError(err::kGisFailure, "Shapefile",
+                               "Beim Schreiben von " + from.string() + ".* ist ein Fehler aufgetreten." +
+                                   dropped(from, removeAll(from)));
+        }
+    }
     for (const char* ending : kShapefileEndings) {
         const fs::path source(from.string() + ending);
         const fs::path target(outputBase.string() + ending);
@@ -50,9 +82,13 @@ void PreparedExport::finish() {
         }
         fs::rename(source, target, ec);
         if (ec) {
+            // Companions already moved would stand there without their .shp.
+            const bool movedGone = removeAll(outputBase);
+            const bool restGone = removeAll(from);
             throw RuntimeError(err::kPathFileAccess, "Shapefile",
                                "Die Datei " + source.string() + " kann nicht nach " + target.string() +
-                                   " umbenannt werden (" + ec.message() + ").");
+                                   " umbenannt werden (" + ec.message() + ")." +
+                                   dropped(from, movedGone && restGone));
         }
     }
 }
@@ -102,7 +138,10 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
                                 PreparedExport& out) {
     programLog_.append("Original-Shapefile: " + path);
     if (kind.recordInDatabase && database_ != nullptr && database_->isOpen()) {
-        database_->insertShapeFileInfo({.quellpfad = path}, ui_);
+        // The box has gone by when the run is over; the log keeps that the row is missing.
+        if (!database_->insertShapeFileInfo({.quellpfad = path}, ui_)) {
+            programLog_.append("Eintrag in die Fehlerdatenbank " + database_->path().string() + " fehlgeschlagen.");
+        }
     }
 
     // The check log: the path without its last four characters (".shp"), then the ending.
@@ -223,6 +262,7 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
         out.writer.emplace(writingBase, out.plan.outputFields, out.plan.codePage);
         out.writingBase = writingBase;
     } catch (const RuntimeError& e) {
+        removeAll(writingBase);  // what the writer had begun before it gave up
         checkLog.append("ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +
                         " konnte nicht in Shapefile geschrieben werden.");
         ui_.message({"ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +

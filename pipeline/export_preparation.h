@@ -42,8 +42,11 @@ struct PreparedExport {
     // stopped keeps what it wrote, closed properly); errors are swallowed here.
     ~PreparedExport();
 
-    // Closes the output and moves its files into place under `outputBase`.
-    // Raises RuntimeError when closing or moving fails. Does nothing the second time.
+    // Closes the output and moves its files into place under `outputBase`,
+    // the .shp last. Raises RuntimeError when a write failed part-way, or
+    // closing or moving fails; the files written are then removed (as far
+    // as the folder lets them go), so nothing half-written ever stands
+    // under the output's name. Does nothing the second time.
     void finish();
 
     std::optional<gis::ShapefileReader> reader;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -34,6 +35,8 @@ struct HookLog {
 };
 
 thread_local HookLog tlsHookLog;
+// Bytes the writers may still write on this thread (testing::limitWrites).
+thread_local std::optional<std::uint64_t> tlsWriteLimit;
 
 const SAHooks& defaultHooks() {
     static const SAHooks hooks = [] {
@@ -48,7 +51,11 @@ void hookError(const char* message) {
     if (!tlsHookLog.messages.empty()) {
         tlsHookLog.messages += "; ";
     }
-    tlsHookLog.messages += message != nullptr ? message : "?";
+    // The library breaks some of its messages over two lines; the text ends
+    // up inside one log line, which a line break would cut in two.
+    for (const char* p = message != nullptr ? message : "?"; *p != '\0'; ++p) {
+        tlsHookLog.messages += (*p == '\n' || *p == '\r') ? ' ' : *p;
+    }
 }
 
 // atof without the locale: a German LC_NUMERIC must not turn "1.5" into 1.
@@ -69,6 +76,16 @@ double hookAtof(const char* text) {
 }
 
 SAOffset hookWrite(void* data, SAOffset size, SAOffset count, SAFile file) {
+    if (tlsWriteLimit && size > 0) {
+        const SAOffset fits = std::min<SAOffset>(count, static_cast<SAOffset>(*tlsWriteLimit / size));
+        const SAOffset written = fits > 0 ? defaultHooks().FWrite(data, size, fits, file) : 0;
+        *tlsWriteLimit -= static_cast<std::uint64_t>(written * size);
+        if (written != count) {
+            tlsHookLog.ioFailed = true;
+            errno = ENOSPC;
+        }
+        return written;
+    }
     const SAOffset written = defaultHooks().FWrite(data, size, count, file);
     if (written != count) {
         tlsHookLog.ioFailed = true;
@@ -540,6 +557,7 @@ struct ShapefileWriter::Impl {
     int recordLength = 0;
     int records = 0;
     bool closed = false;
+    bool failed = false;  // a write went wrong part-way
 };
 
 ShapefileWriter::ShapefileWriter(const fs::path& basePath, std::span<const FieldDef> fields,
@@ -746,6 +764,7 @@ int ShapefileWriter::append(const Polygon& polygon, std::span<const std::optiona
         LibCall call;
         const int id = SHPWriteObject(m.shp.get(), -1, obj.get());
         if (id != m.records || call.ioFailed()) {
+            m.failed = true;
             fail(m.shpFile, rec + ": Geometrie kann nicht geschrieben werden" + call.detail() + ".");
         }
     }
@@ -753,6 +772,7 @@ int ShapefileWriter::append(const Polygon& polygon, std::span<const std::optiona
         LibCall call;
         const int ok = DBFWriteTuple(m.dbf.get(), m.records, tuple.data());
         if (!ok || call.ioFailed()) {
+            m.failed = true;
             fail(m.dbfFile, rec + ": Attributwerte können nicht geschrieben werden" + call.detail() + ".");
         }
     }
@@ -781,8 +801,15 @@ void ShapefileWriter::close() {
         }
     }
     if (!problems.empty()) {
+        m.failed = true;
         fail(m.shpFile, "Fehler beim Schreiben und Schließen: " + problems + ".");
     }
 }
+
+bool ShapefileWriter::failed() const { return impl_->failed; }
+
+namespace testing {
+void limitWrites(std::optional<std::uint64_t> bytes) { tlsWriteLimit = bytes; }
+}  // namespace testing
 
 }  // namespace plyvet::gis

@@ -13,6 +13,7 @@
 #include "pipeline/gis/geometry.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -120,6 +121,10 @@ public:
 
     int recordCount() const;
 
+    // True once a write to the files failed part-way (a full disk): what is
+    // on disk is then no consistent triple, whatever close() manages.
+    bool failed() const;
+
     // Flushes headers and closes the files; the destructor does this too,
     // but without a way to report failure.
     void close();
@@ -128,5 +133,13 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Test seam for the fault tests, never set by the program: the writers'
+// file writes on this thread fail once `bytes` more bytes have been written,
+// as on a full disk (the write that crosses the limit is cut short and
+// reports failure). std::nullopt lifts the limit.
+namespace testing {
+void limitWrites(std::optional<std::uint64_t> bytes);
+}  // namespace testing
 
 }  // namespace plyvet::gis

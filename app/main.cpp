@@ -40,6 +40,11 @@ int printVersion() {
     } catch (const RuntimeError& e) {
         std::printf("Hilfsbibliothek: %s\n", e.description().c_str());
     }
+    std::error_code ec;
+    const fs::path help = helpFile();
+    std::printf("Hilfedatei: %s%s\n", help.string().c_str(),
+                fs::is_regular_file(help, ec) ? "" : " (nicht vorhanden)");
+    std::printf("Programmverzeichnis (plyvet.log, Plyvet.mdb): %s\n", programFolder().string().c_str());
     return kExitOk;
 }
 

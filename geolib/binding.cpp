@@ -22,6 +22,12 @@
 #include <dlfcn.h>
 #endif
 
+// The library folder relative to the program's in an installed layout; the
+// build sets it from its install folders.
+#ifndef PLYVET_LIBRARY_FROM_PROGRAM
+#define PLYVET_LIBRARY_FROM_PROGRAM "../lib"
+#endif
+
 namespace plyvet::geolib {
 
 namespace {
@@ -134,12 +140,17 @@ private:
         return fileName_.empty() ? std::string(kPlatformFileName) : fileName_;
     }
 
-    // The program folder first, then the plain name through the system's search.
+    // The program folder first; for the default folder also the library
+    // folder of an installed layout (bin/plyvet beside lib/libPlyvet.so);
+    // then the plain name through the system's search.
     LibraryHandle load() const {
         const std::string name = currentFileName();
         const std::filesystem::path folder = folder_.empty() ? programFolder() : folder_;
         if (!folder.empty()) {
             if (auto library = openLibrary(folder / name)) return library;
+            if (folder_.empty()) {
+                if (auto library = openLibrary(folder / PLYVET_LIBRARY_FROM_PROGRAM / name)) return library;
+            }
         }
         if (auto library = openLibrary(name)) return library;
         throw libraryMissing(name);

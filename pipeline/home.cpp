@@ -1,9 +1,17 @@
 #include "pipeline/home.h"
 
+#include "geolib/binding.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
 #include <unistd.h>
+
+// The help file's folder relative to the program's in an installed layout;
+// the build sets it from its install folders.
+#ifndef PLYVET_HELP_FROM_PROGRAM
+#define PLYVET_HELP_FROM_PROGRAM "../share/plyvet"
+#endif
 
 namespace plyvet {
 
@@ -35,7 +43,9 @@ fs::path programFolder() {
         fs::create_directories(folder, ec);
         return folder;
     }
-    if (const fs::path exeFolder = executableFolder(); !exeFolder.empty() && isWritableFolder(exeFolder)) {
+    if (const fs::path exeFolder = executableFolder();
+        !exeFolder.empty() && fs::is_regular_file(exeFolder / geolib::libraryFileName(), ec) &&
+        isWritableFolder(exeFolder)) {
         return exeFolder;
     }
     fs::path data;
@@ -49,6 +59,15 @@ fs::path programFolder() {
     fs::path folder = data / "Tarsel" / "Polyvet";
     fs::create_directories(folder, ec);
     return folder;
+}
+
+fs::path helpFile() {
+    const fs::path exeFolder = executableFolder();
+    const fs::path beside = exeFolder / "plyvet.html";
+    std::error_code ec;
+    if (exeFolder.empty() || fs::is_regular_file(beside, ec)) return beside;
+    const fs::path installed = (exeFolder / PLYVET_HELP_FROM_PROGRAM / "plyvet.html").lexically_normal();
+    return fs::is_regular_file(installed, ec) ? installed : beside;
 }
 
 std::string home() {

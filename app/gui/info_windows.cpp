@@ -103,6 +103,14 @@ InfoWindow::InfoWindow(const ProgramInfo& info, QWidget* parent) : QDialog(paren
     lblPath->setWordWrap(true);
     lblPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    const QString dataText =
+        QStringLiteral("Protokoll und Fehlerdatenbank: ") + QString::fromStdString(info.dataFolder.string());
+    auto* lblDataFolder = new QLabel(dataText, this);
+    lblDataFolder->setObjectName(QStringLiteral("lblDataFolder"));
+    lblDataFolder->setToolTip(dataText);
+    lblDataFolder->setWordWrap(true);
+    lblDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* lblVersion = new QLabel(QStringLiteral("Version: ") + info.version, this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
 
@@ -132,6 +140,7 @@ InfoWindow::InfoWindow(const ProgramInfo& info, QWidget* parent) : QDialog(paren
     layout->addWidget(heading);
     layout->addSpacing(6);
     layout->addWidget(lblPath);
+    layout->addWidget(lblDataFolder);
     layout->addWidget(lblVersion);
     layout->addWidget(lblLibrary);
     layout->addSpacing(10);

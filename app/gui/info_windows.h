@@ -31,6 +31,7 @@ private:
 struct ProgramInfo {
     std::filesystem::path programFolder;  // the folder of the running program
     QString version;                      // major.minor.revision
+    std::filesystem::path dataFolder;     // Home: where "plyvet.log" and "Plyvet.mdb" are written
 };
 
 class InfoWindow : public QDialog {

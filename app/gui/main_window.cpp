@@ -119,6 +119,7 @@ ShellEnvironment ShellEnvironment::standard() {
     env.applicationFolder = executableFolder();
     if (env.applicationFolder.empty()) env.applicationFolder = QCoreApplication::applicationDirPath().toStdString();
     env.programFolder = plyvet::programFolder();
+    env.helpFile = plyvet::helpFile();
     env.versionMajor = PLYVET_VERSION_MAJOR;
     env.versionMinor = PLYVET_VERSION_MINOR;
     env.versionRevision = PLYVET_VERSION_PATCH;
@@ -259,6 +260,11 @@ void MainWindow::createWidgets() {
         named(new CheckBoxLabel(QStringLiteral("Nur Objekte mit Fehlern in Logdatei schreiben"),
                                 chkOnlyErrorObjectsInLogFile_, Frame3_),
               "lblOnlyObjectsWithErrorInLogfile");
+    chkReport_ = named(new QCheckBox(Frame3_), "chkReport");
+    lblReport_ = named(new CheckBoxLabel(QStringLiteral("Bericht mit Abbildungen erzeugen"), chkReport_, Frame3_),
+                       "lblReport");
+    lblReport_->setToolTip(QStringLiteral("Vorher-/Nachher-Abbildungen der geänderten und nicht exportierten "
+                                          "Polygone als HTML-Datei im Programmverzeichnis"));
 
     Frame1_ = named(new QGroupBox(Frame3_), "Frame1");
     Label1_ = label(Frame1_, "Label1", QStringLiteral("bei nicht auflösbarem Problem"));
@@ -318,6 +324,8 @@ void MainWindow::createWidgets() {
                            lblID_,
                            chkOnlyErrorObjectsInLogFile_,
                            lblOnlyObjectsWithErrorInLogfile_,
+                           chkReport_,
+                           lblReport_,
                            Frame1_,
                            Frame2_,
                            lblOverlapTolerance_,
@@ -360,6 +368,7 @@ void MainWindow::createLayout() {
         {chkDeleteSplitterArea_, lblDeleteSplitterArea_},
         {chkID_, lblID_},
         {chkOnlyErrorObjectsInLogFile_, lblOnlyObjectsWithErrorInLogfile_},
+        {chkReport_, lblReport_},
     };
     for (const auto& [box, caption] : boxes) {
         params->addWidget(box, row, 0);
@@ -641,9 +650,13 @@ void MainWindow::cmdCorrectClick() {
                 setInteractive(true);
                 running_ = false;
             });
+            std::optional<report::HtmlReport> htmlReport;
+            if (chkReport_->isChecked()) startReport(htmlReport, options);
             CorrectionRun run(*ui_, settings_, options, programLog_, &database_);
+            if (htmlReport) run.setObserver(&*htmlReport);
             run.run(list);
             results_ = run.results();
+            if (htmlReport) finishReport(*htmlReport);
         }
         setListEntries(list);
         // The run may have asked for the folder or given up on a broken one.
@@ -666,6 +679,29 @@ void MainWindow::cmdCorrectClick() {
     });
 }
 
+void MainWindow::startReport(std::optional<report::HtmlReport>& htmlReport, const RunOptions& options) {
+    report::ReportSettings reportSettings;
+    reportSettings.pointsOnLineChecked = options.deletePointsOnLine;
+    reportSettings.settingsLines = settingsBlock(options, settings_);
+    htmlReport.emplace(env_.programFolder / kReportFileName, std::move(reportSettings));
+    // Without its report the run still corrects; the person is told why there is none.
+    if (std::string error; !htmlReport->open(error)) {
+        messageBox({error, "Warnung", Buttons::Ok, Icon::Exclamation});
+        htmlReport.reset();
+    }
+}
+
+void MainWindow::finishReport(report::HtmlReport& htmlReport) {
+    if (std::string error; !htmlReport.finish(error)) {
+        messageBox({error, "Warnung", Buttons::Ok, Icon::Exclamation});
+        return;
+    }
+    if (!env_.openUrl(QUrl::fromLocalFile(qs(htmlReport.file().string())))) {
+        messageBox({"Der Bericht " + htmlReport.file().string() + " konnte nicht geöffnet werden.", "Warnung",
+                    Buttons::Ok, Icon::Exclamation});
+    }
+}
+
 void MainWindow::cmdGetLogfileClick() {
     guarded("cmdGetLogfile_Click", [this] {
         const fs::path path = programLog_.path();
@@ -678,11 +714,11 @@ void MainWindow::cmdGetLogfileClick() {
 
 void MainWindow::mn01PolyvetHelpClick() {
     guarded("mn01PolyvetHelp_Click", [this] {
-        const fs::path help = env_.applicationFolder / "plyvet.html";
+        const fs::path help = env_.helpFile.empty() ? env_.applicationFolder / "plyvet.html" : env_.helpFile;
         std::error_code ec;
         if (!fs::is_regular_file(help, ec)) {
             messageBox({"Die Hilfedatei plyvet.html befindet sich nicht im Anwendungsverzeichnis (" +
-                      env_.applicationFolder.string() + ").",
+                      help.parent_path().string() + ").",
                   "Warnung", Buttons::Ok, Icon::Exclamation});
             return;
         }
@@ -709,7 +745,7 @@ void MainWindow::umn01ProgrammInfoClick() {
     if (!info_) {
         const QString version =
             QStringLiteral("%1.%2.%3").arg(env_.versionMajor).arg(env_.versionMinor).arg(env_.versionRevision);
-        info_ = new InfoWindow(ProgramInfo{env_.applicationFolder, version}, this);
+        info_ = new InfoWindow(ProgramInfo{env_.applicationFolder, version, env_.programFolder}, this);
     }
     info_->show();
     info_->raise();

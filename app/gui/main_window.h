@@ -14,6 +14,7 @@
 #include "pipeline/error_database.h"
 #include "pipeline/log_file.h"
 #include "pipeline/run_options.h"
+#include "report/html_report.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,7 @@ class WindowUi;
 // Where the window finds its files, and how it hands a file to the system.
 struct ShellEnvironment {
     std::filesystem::path applicationFolder;  // the program's own folder; the help file lies beside it
+    std::filesystem::path helpFile;           // where the help is; empty: plyvet.html in applicationFolder
     std::filesystem::path programFolder;      // Home: "plyvet.log" and "Plyvet.mdb" live here
     int versionMajor = 0;
     int versionMinor = 0;
@@ -59,6 +62,9 @@ struct ShellEnvironment {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
+    // The report of a run, in the program folder; each run replaces it.
+    static constexpr const char* kReportFileName = "plyvet_bericht.html";
+
     // Without `dialogs` the window shows the real dialogs.
     explicit MainWindow(ShellEnvironment environment, std::unique_ptr<Dialogs> dialogs = nullptr,
                         QWidget* parent = nullptr);
@@ -104,6 +110,11 @@ private:
     void showEinstellungen();
     void umn01ProgrammInfoClick();
     void umn01NewsClick();
+
+    // The report of "Bericht mit Abbildungen erzeugen": opened before the run
+    // (left empty, after a message, when it cannot be written), shown after it.
+    void startReport(std::optional<report::HtmlReport>& htmlReport, const RunOptions& options);
+    void finishReport(report::HtmlReport& htmlReport);
 
     void chooseShapeFile(const std::string& startFolder);
     bool makePath(const std::filesystem::path& path);
@@ -170,6 +181,8 @@ private:
     QLabel* lblID_ = nullptr;
     QCheckBox* chkOnlyErrorObjectsInLogFile_ = nullptr;
     QLabel* lblOnlyObjectsWithErrorInLogfile_ = nullptr;
+    QCheckBox* chkReport_ = nullptr;
+    QLabel* lblReport_ = nullptr;
     QGroupBox* Frame1_ = nullptr;
     QLabel* Label1_ = nullptr;
     QRadioButton* Option1_ = nullptr;

@@ -56,6 +56,10 @@ private:
             skipSpace();
             if (startsWith("<!--")) {
                 comment();
+            } else if (startsWith("<?")) {
+                const auto end = s_.find("?>", pos_);
+                if (end == std::string_view::npos) fail("offene Verarbeitungsanweisung");
+                pos_ = end + 2;
             } else if (doctypeAllowed && startsWith("<!DOCTYPE")) {
                 const auto end = s_.find('>', pos_);
                 if (end == std::string_view::npos) fail("offener Doctype");

@@ -3,8 +3,8 @@
 // that it is well-formed XML as well as HTML, and this reader refuses what a
 // browser would quietly repair (an unclosed or crossed element, a bare "&" or
 // "<", an unquoted or repeated attribute, an unknown entity, bytes that are not
-// UTF-8, a second root). It keeps elements, attributes and text; comments and
-// the doctype are checked and dropped.
+// UTF-8, a second root). It keeps elements, attributes and text; comments,
+// processing instructions and the doctype are checked and dropped.
 
 #include <map>
 #include <stdexcept>

@@ -143,11 +143,14 @@ TEST(NewsWindow, HoldsTheLinesInOrder) {
 }
 
 TEST(InfoWindow, NamesFolderVersionAndLibrary) {
-    gui::InfoWindow window(gui::ProgramInfo{"/opt/polyvet", QStringLiteral("2.1.7")});
+    gui::InfoWindow window(
+        gui::ProgramInfo{"/opt/polyvet", QStringLiteral("2.1.7"), "/home/anna/.local/share/Tarsel/Polyvet"});
     const auto text = [&](const char* name) { return window.findChild<QLabel*>(QLatin1String(name))->text(); };
     EXPECT_EQ(text("lblHeading"), QStringLiteral("Info zur verwendeten Plyvet.exe"));
     EXPECT_EQ(text("lblPath"), QStringLiteral("Pfad: /opt/polyvet"));
     EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("lblPath"))->toolTip(), QStringLiteral("Pfad: /opt/polyvet"));
+    EXPECT_EQ(text("lblDataFolder"),
+              QStringLiteral("Protokoll und Fehlerdatenbank: /home/anna/.local/share/Tarsel/Polyvet"));
     EXPECT_EQ(text("lblVersion"), QStringLiteral("Version: 2.1.7"));
     // The library beside the test program answers its version.
     EXPECT_TRUE(text("lblLibrary").contains(QStringLiteral(" Version: "))) << text("lblLibrary").toStdString();

@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
 
     gui::NewsWindow news;
     ok = save(news, folder, "news_window.png") && ok;
-    gui::InfoWindow info(gui::ProgramInfo{"/opt/polyvet/bin", QStringLiteral("1.0.0")});
+    gui::InfoWindow info(
+        gui::ProgramInfo{"/usr/bin", QStringLiteral("1.0.0"), "/home/anna/.local/share/Tarsel/Polyvet"});
     ok = save(info, folder, "info_window.png") && ok;
     return ok ? 0 : 1;
 }

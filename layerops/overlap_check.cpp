@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 constexpr const char* kProcedure = "ChkOverlappingPols";
 constexpr const char* kWhere = "Formular frmDummy";
-constexpr std::size_t kRecommendedBaseNameLength = 8;
 }  // namespace
 
 OverlapCheck::OverlapCheck(Ui& ui, RunSettings& settings, RunOptions& options, LogFile programLog,
@@ -55,38 +54,15 @@ void OverlapCheck::showAndLog(const std::string& text) {
 std::optional<gis::ShapefileReader> OverlapCheck::open(std::string& path, std::string& sourceShp,
                                                        std::string& baseName) {
     programLog_.append("Original-Shapefile: " + path);
-    const std::string stem = path.size() >= 4 ? path.substr(0, path.size() - 4) : path;
-    checkLog_ = LogFile(stem + "_ü.log");
-    if (!checkLog_.create()) {
-        ui_.message({"Die Prüfprotokoll-Datei " + checkLog_.path().string() +
-                         " kann nicht angelegt werden. Das Shapefile wird nicht bearbeitet.",
-                     std::string(kDefaultTitle), Buttons::Ok, Icon::Critical});
-        checkLog_ = LogFile();
-        return std::nullopt;
-    }
+    if (!createCheckLog(path, "_ü.log", checkLog_, ui_)) return std::nullopt;
 
     path = std::string(text::trim(path));
-    std::error_code ec;
-    const fs::path sourcePath = fs::absolute(fs::path(path), ec).lexically_normal();
-    const std::string folder = sourcePath.parent_path().string();
-    const std::string fileName = sourcePath.filename().string();
-    baseName = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+    const SourceName source = splitSourcePath(path);
+    const fs::path& sourcePath = source.path;
+    const std::string& folder = source.folder;
+    baseName = source.baseName;
 
-    const std::size_t nameLength = text::charCount(baseName);
-    if (nameLength > kRecommendedBaseNameLength && !settings_.ignoreLongFileNames) {
-        const std::string n = std::to_string(nameLength);
-        const Answer answer = ui_.message({"Ausgangs-Shapefilename " + baseName + " zu lang (" + n +
-                                               " Zeichen).\r\nEmpfohlen werden höchstens 8 Zeichen!\r\n"
-                                               "Dateinamen trotzdem beibehalten und Programm fortführen?",
-                                           "Dateinamen-Überprüfung", Buttons::YesNo, Icon::None, Answer::Yes});
-        if (answer != Answer::Yes) {
-            checkLog_.append("Shapefile-Name " + baseName + " zu lang (" + n +
-                             " Zeichen).\r\nEs wird eine Länge von höchstens 8 Zeichen empfohlen. "
-                             "Bitte vor erneutem Aufruf des Programms ändern.");
-            settings_.continueRun = false;
-            return std::nullopt;
-        }
-    }
+    if (!acceptBaseName(baseName, settings_, ui_, checkLog_)) return std::nullopt;
 
     ui_.setStatus("Bitte warten. Überprüfung der ausgewählten Shapefiles auf Überlappungen.");
     if (const auto failure = connectFolder(folder, false)) {

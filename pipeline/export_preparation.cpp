@@ -93,6 +93,43 @@ void PreparedExport::finish() {
     }
 }
 
+SourceName splitSourcePath(std::string_view path) {
+    std::error_code ec;
+    SourceName name;
+    name.path = fs::absolute(fs::path(std::string(text::trim(path))), ec).lexically_normal();
+    name.folder = name.path.parent_path().string();
+    const std::string fileName = name.path.filename().string();
+    name.baseName = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+    return name;
+}
+
+bool createCheckLog(const std::string& path, std::string_view ending, LogFile& checkLog, Ui& ui) {
+    const std::string stem = path.size() >= 4 ? path.substr(0, path.size() - 4) : path;
+    checkLog = LogFile(stem + std::string(ending));
+    if (checkLog.create()) return true;
+    ui.message({"Die Prüfprotokoll-Datei " + checkLog.path().string() +
+                    " kann nicht angelegt werden. Das Shapefile wird nicht bearbeitet.",
+                std::string(kDefaultTitle), Buttons::Ok, Icon::Critical});
+    checkLog = LogFile();
+    return false;
+}
+
+bool acceptBaseName(const std::string& baseName, RunSettings& settings, Ui& ui, const LogFile& checkLog) {
+    const std::size_t nameLength = text::charCount(baseName);
+    if (nameLength <= kRecommendedBaseNameLength || settings.ignoreLongFileNames) return true;
+    const std::string n = std::to_string(nameLength);
+    const Answer answer = ui.message({"Ausgangs-Shapefilename " + baseName + " zu lang (" + n +
+                                          " Zeichen).\r\nEmpfohlen werden höchstens 8 Zeichen!\r\n"
+                                          "Dateinamen trotzdem beibehalten und Programm fortführen?",
+                                      "Dateinamen-Überprüfung", Buttons::YesNo, Icon::None, Answer::Yes});
+    if (answer == Answer::Yes) return true;
+    checkLog.append("Shapefile-Name " + baseName + " zu lang (" + n +
+                    " Zeichen).\r\nEs wird eine Länge von höchstens 8 Zeichen empfohlen. "
+                    "Bitte vor erneutem Aufruf des Programms ändern.");
+    settings.continueRun = false;
+    return false;
+}
+
 ExportPreparation::ExportPreparation(Ui& ui, RunSettings& settings, RunOptions& options, const LogFile& programLog,
                                      ErrorDatabase* database)
     : ui_(ui), settings_(settings), options_(options), programLog_(programLog), database_(database) {}
@@ -144,26 +181,16 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
         }
     }
 
-    // The check log: the path without its last four characters (".shp"), then the ending.
+    if (!createCheckLog(path, kind.checkLogEnding, checkLog, ui_)) return false;
     const std::string stem = path.size() >= 4 ? path.substr(0, path.size() - 4) : path;
-    checkLog = LogFile(stem + kind.checkLogEnding);
-    if (!checkLog.create()) {
-        ui_.message({"Die Prüfprotokoll-Datei " + checkLog.path().string() +
-                         " kann nicht angelegt werden. Das Shapefile wird nicht bearbeitet.",
-                     std::string(kDefaultTitle), Buttons::Ok, Icon::Critical});
-        checkLog = LogFile();
-        return false;
-    }
 
     path = std::string(text::trim(path));
-    std::error_code ec;
-    // A path relative to the working folder names its folder explicitly, so
-    // every message and log line says where the file is.
-    const fs::path sourcePath = fs::absolute(fs::path(path), ec).lexically_normal();
-    out.sourceFolder = sourcePath.parent_path().string();
-    const std::string fileName = sourcePath.filename().string();
-    out.baseName = fileName.size() >= 4 ? fileName.substr(0, fileName.size() - 4) : fileName;
+    const SourceName source = splitSourcePath(path);
+    const fs::path& sourcePath = source.path;
+    out.sourceFolder = source.folder;
+    out.baseName = source.baseName;
     const std::string& baseName = out.baseName;
+    std::error_code ec;
 
     if (kind.askSettings && !settings_.settingsConfirmed) {
         const bool confirmed = ui_.settingsDialog(settings_);
@@ -172,27 +199,16 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
         if (!confirmed) return false;
     }
 
-    const std::size_t nameLength = text::charCount(baseName);
-    if (nameLength > kRecommendedBaseNameLength && !settings_.ignoreLongFileNames) {
-        const std::string n = std::to_string(nameLength);
-        const Answer answer = ui_.message({"Ausgangs-Shapefilename " + baseName + " zu lang (" + n +
-                                               " Zeichen).\r\nEmpfohlen werden höchstens 8 Zeichen!\r\n"
-                                               "Dateinamen trotzdem beibehalten und Programm fortführen?",
-                                           "Dateinamen-Überprüfung", Buttons::YesNo, Icon::None, Answer::Yes});
-        if (answer != Answer::Yes) {
-            checkLog.append("Shapefile-Name " + baseName + " zu lang (" + n +
-                            " Zeichen).\r\nEs wird eine Länge von höchstens 8 Zeichen empfohlen. "
-                            "Bitte vor erneutem Aufruf des Programms ändern.");
-            if (kind.recordInDatabase && database_ != nullptr && database_->isOpen()) {
-                if (database_->insertShapeFileInfo({.quellpfad = baseName}, ui_)) {
-                    database_->insertErrorInfo(database_->lastShapeFileId(), "", "ShapeFileNameToLong",
-                                               n + " Zeichen.Es wird eine Länge von höchstens 8 Zeichen empfohlen",
-                                               ui_);
-                }
+    if (!acceptBaseName(baseName, settings_, ui_, checkLog)) {
+        if (kind.recordInDatabase && database_ != nullptr && database_->isOpen()) {
+            if (database_->insertShapeFileInfo({.quellpfad = baseName}, ui_)) {
+                database_->insertErrorInfo(database_->lastShapeFileId(), "", "ShapeFileNameToLong",
+                                           std::to_string(text::charCount(baseName)) +
+                                               " Zeichen.Es wird eine Länge von höchstens 8 Zeichen empfohlen",
+                                           ui_);
             }
-            settings_.continueRun = false;
-            return false;
         }
+        return false;
     }
 
     if (!outputFolder(out.sourceFolder, checkLog, out.outputFolder)) return false;

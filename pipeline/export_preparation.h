@@ -86,4 +86,23 @@ private:
 // "<folder>/" with the platform's separator.
 std::string withTrailingSeparator(std::string folder);
 
+// The steps every command that reads a listed shapefile starts with.
+
+// A listed path as the logs name it: made absolute, so every message says
+// where the file is; `baseName` is the file name without its ".shp".
+struct SourceName {
+    std::filesystem::path path;
+    std::string folder;  // without trailing separator
+    std::string baseName;
+};
+SourceName splitSourcePath(std::string_view path);
+
+// Creates (empties) the check log "<path without its last four characters><ending>".
+// False, with a message shown, when it cannot be written; `checkLog` is then unset.
+bool createCheckLog(const std::string& path, std::string_view ending, LogFile& checkLog, Ui& ui);
+
+// The base-name length rule: names over 8 characters need `ignoreLongFileNames`
+// or a Yes. A refusal is logged, stops the run (`continueRun` False) and returns false.
+bool acceptBaseName(const std::string& baseName, RunSettings& settings, Ui& ui, const LogFile& checkLog);
+
 }  // namespace plyvet

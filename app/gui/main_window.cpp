@@ -3,6 +3,9 @@
 #include "app/gui/info_windows.h"
 #include "app/gui/numeric_key_filter.h"
 #include "app/gui/qt_dialogs.h"
+#include "layerops/identical_polygons.h"
+#include "layerops/merge_layers.h"
+#include "layerops/overlap_check.h"
 #include "pipeline/gis/runtime_error.h"
 #include "pipeline/home.h"
 
@@ -68,10 +71,6 @@ protected:
 private:
     QCheckBox* box_;
 };
-
-// The layer commands are not part of the program yet; their buttons keep
-// their place but stay disabled.
-constexpr bool kLayerCommandsAvailable = false;
 
 constexpr const char* kShapefilePrompt = "Bitte Shapefile(s) zum Überprüfen auswählen. Mehrfachauswahl möglich.";
 constexpr const char* kOutputFolderPrompt =
@@ -444,6 +443,9 @@ void MainWindow::connectSignals() {
     connect(cmdOutDir_, &QPushButton::clicked, this, &MainWindow::cmdOutDirClick);
     connect(txtAusgabeVerzeichnis_, &QLineEdit::textChanged, this, &MainWindow::txtAusgabeVerzeichnisChange);
     connect(cmdCorrect_, &QPushButton::clicked, this, &MainWindow::cmdCorrectClick);
+    connect(cmdIdenticalPols_, &QPushButton::clicked, this, &MainWindow::cmdIdenticalPolsClick);
+    connect(cmdOverlap_, &QPushButton::clicked, this, &MainWindow::cmdOverlapClick);
+    connect(cmdMergeLayers_, &QPushButton::clicked, this, &MainWindow::cmdMergeLayersClick);
     connect(cmdGetLogfile_, &QPushButton::clicked, this, &MainWindow::cmdGetLogfileClick);
     connect(cmdClose_, &QPushButton::clicked, this, &MainWindow::close);
     connect(umn01Exit_, &QAction::triggered, this, &MainWindow::close);
@@ -679,6 +681,66 @@ void MainWindow::cmdCorrectClick() {
     });
 }
 
+void MainWindow::cmdIdenticalPolsClick() {
+    runLayerCommand("cmdIdenticalPols_Click", [this](std::vector<std::string>& list, RunOptions& options) {
+        const std::string tolerance = txtOverlappingTolerance_->text().toStdString();
+        return layerops::IdenticalPolygons(*ui_, settings_, options, programLog_, tolerance).run(list);
+    });
+}
+
+void MainWindow::cmdOverlapClick() {
+    runLayerCommand("cmdOverlap_Click", [this](std::vector<std::string>& list, RunOptions& options) {
+        const std::string tolerance = txtOverlappingTolerance_->text().toStdString();
+        return layerops::OverlapCheck(*ui_, settings_, options, programLog_, tolerance).run(list);
+    });
+}
+
+void MainWindow::cmdMergeLayersClick() {
+    runLayerCommand("cmdMergeLayers_Click", [this](std::vector<std::string>& list, RunOptions& options) {
+        layerops::MergeLayers(*ui_, options, programLog_).run(list);
+        return true;  // the merge gives the log back whatever became of it
+    });
+}
+
+void MainWindow::runLayerCommand(const char* procedure, const LayerCommand& command) {
+    if (running_) return;
+    guarded(procedure, [&] {
+        lblStatus_->clear();
+        cmdGetLogfile_->setEnabled(false);
+        repaint();
+
+        const std::vector<std::string> before = listEntries();
+        std::vector<std::string> list = before;
+        RunOptions options = runOptionsFromControls();
+        bool finished = false;
+        {
+            // As in the correction run: the commands pump window events once
+            // per record, so nothing may start a second command meanwhile.
+            running_ = true;
+            setInteractive(false);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const auto restore = qScopeGuard([this] {
+                QApplication::restoreOverrideCursor();
+                setInteractive(true);
+                running_ = false;
+            });
+            finished = command(list, options);
+        }
+        // Only a changed list is shown anew: the marks of an unchanged one stay.
+        if (list != before) setListEntries(list);
+        // A command may have asked for the output folder or given up on a broken one.
+        if (qs(options.outputFolder) != txtAusgabeVerzeichnis_->text()) {
+            txtAusgabeVerzeichnis_->setText(qs(options.outputFolder));
+        }
+        applyRules(shell::RuleTrigger::ListShrank);
+        lblStep_->clear();
+        ProgressBar1_->setValue(ProgressBar1_->minimum());
+        // A command the person ended at the question about an uncorrected file gives no log.
+        cmdGetLogfile_->setEnabled(finished);
+        repaint();
+    });
+}
+
 void MainWindow::startReport(std::optional<report::HtmlReport>& htmlReport, const RunOptions& options) {
     report::ReportSettings reportSettings;
     reportSettings.pointsOnLineChecked = options.deletePointsOnLine;
@@ -798,9 +860,9 @@ void MainWindow::applyRules(shell::RuleTrigger trigger) {
                                         allCorrected, trigger);
     cmdSubstractShapefiles_->setEnabled(states_.subtract);
     setCorrectionControlsEnabled(states_.correction);
-    cmdMergeLayers_->setEnabled(kLayerCommandsAvailable && states_.merge);
-    cmdOverlap_->setEnabled(kLayerCommandsAvailable && states_.overlap);
-    cmdIdenticalPols_->setEnabled(kLayerCommandsAvailable && states_.identical);
+    cmdMergeLayers_->setEnabled(states_.merge);
+    cmdOverlap_->setEnabled(states_.overlap);
+    cmdIdenticalPols_->setEnabled(states_.identical);
 }
 
 void MainWindow::setCorrectionControlsEnabled(bool enabled) {

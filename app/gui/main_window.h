@@ -75,8 +75,7 @@ public:
     const ErrorDatabase& database() const { return database_; }
     // The last correction run's files; empty before the first run.
     const std::vector<FileResult>& lastResults() const { return results_; }
-    // The command states the enabling rules arrived at, including those of
-    // the layer commands whose buttons stay disabled until they exist.
+    // The command states the enabling rules arrived at; the buttons show them.
     const shell::CommandStates& commandStates() const { return states_; }
     bool running() const { return running_; }
 
@@ -104,6 +103,9 @@ private:
     void cmdOutDirClick();
     void txtAusgabeVerzeichnisChange();
     void cmdCorrectClick();
+    void cmdIdenticalPolsClick();
+    void cmdOverlapClick();
+    void cmdMergeLayersClick();
     void cmdGetLogfileClick();
     void mn01PolyvetHelpClick();
     void umn01ResetClick();
@@ -115,6 +117,13 @@ private:
     // (left empty, after a message, when it cannot be written), shown after it.
     void startReport(std::optional<report::HtmlReport>& htmlReport, const RunOptions& options);
     void finishReport(report::HtmlReport& htmlReport);
+
+    // A layer command over the list: gets the list (to change in place) and
+    // the options read from the controls; true when it walked to its end.
+    using LayerCommand = std::function<bool(std::vector<std::string>& list, RunOptions& options)>;
+    // Runs `command` with the window locked as during a correction run, then
+    // shows the remaining list and updates the buttons.
+    void runLayerCommand(const char* procedure, const LayerCommand& command);
 
     void chooseShapeFile(const std::string& startFolder);
     bool makePath(const std::filesystem::path& path);

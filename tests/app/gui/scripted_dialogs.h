@@ -15,7 +15,7 @@ namespace plyvet::test {
 class ScriptedDialogs : public gui::Dialogs {
 public:
     struct Asked {
-        std::string kind;  // "message", "input", "settings", "fields", "files", "folder"
+        std::string kind;  // "message", "input", "settings", "fields", "files", "folder", "save"
         Message message;   // text/prompt, title, buttons, icon, default button
         std::string startFolder;
     };
@@ -27,8 +27,10 @@ public:
     std::deque<std::vector<std::string>> fieldNames;              // new names per showing; empty: abbrechen
     std::deque<std::optional<std::vector<std::string>>> files;    // file choices; empty: cancel
     std::deque<std::string> folders;                              // folder choices; empty: cancel
+    std::deque<std::string> saveFiles;                            // save-file choices; empty: cancel
     std::vector<Asked> asked;
     std::function<void()> whileSettingsShown;  // runs inside the settings dialog, as a click there would
+    std::function<void()> whileSaveFileShown;  // runs inside the save-file dialog
 
     Answer message(const Message& m) override {
         asked.push_back({"message", m, {}});
@@ -80,6 +82,14 @@ public:
     std::string chooseFolder(std::string_view prompt, const std::string& startFolder) override {
         asked.push_back({"folder", {std::string(prompt)}, startFolder});
         return pop(folders).value_or(std::string());
+    }
+
+    // Recorded with the filter as its text and the dialog's title.
+    std::string chooseSaveFile(std::string_view title, std::string_view filter,
+                               const std::string& startFolder) override {
+        asked.push_back({"save", {std::string(filter), std::string(title)}, startFolder});
+        if (whileSaveFileShown) whileSaveFileShown();
+        return pop(saveFiles).value_or(std::string());
     }
 
     std::vector<std::string> messageTexts() const {

@@ -19,47 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/hex_input.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
 namespace fs = std::filesystem;
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool decodeHex(const std::string& text, std::vector<std::uint8_t>& out) {
-    int high = -1;
-    bool lineStart = true;
-    bool comment = false;
-    for (const char c : text) {
-        if (c == '\n') {
-            lineStart = true;
-            comment = false;
-            continue;
-        }
-        if (comment) continue;
-        if (lineStart && c == '#') {
-            comment = true;
-            continue;
-        }
-        lineStart = false;
-        if (c == ' ' || c == '\t' || c == '\r') continue;
-        const int d = hexDigit(c);
-        if (d < 0) return false;
-        if (high < 0) {
-            high = d;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(high << 4 | d));
-            high = -1;
-        }
-    }
-    return high < 0;
-}
 
 bool runFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -70,7 +36,7 @@ bool runFile(const fs::path& file) {
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::vector<std::uint8_t> input;
     if (file.extension() == ".hex") {
-        if (!decodeHex(bytes, input)) {
+        if (!plyvet::fuzz::decodeHex(bytes, input)) {
             std::fprintf(stderr, "replay: %s is not hexadecimal\n", file.c_str());
             return false;
         }

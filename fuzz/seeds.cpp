@@ -1,10 +1,14 @@
-// plyvet-fuzz-seeds OUT_FOLDER: writes the starting corpus of every fuzz
-// target into OUT_FOLDER/<target>/, from the sample generator's layers and
-// shapes and the hostile corpus, encoded as the targets decode them
-// (fuzz_input.h). A corpus that starts from real files reaches the deep
-// paths of the reader in seconds instead of hours.
+// plyvet-fuzz-seeds OUT_FOLDER [REGRESSIONS_FOLDER]: writes the starting
+// corpus of every fuzz target into OUT_FOLDER/<target>/, from the sample
+// generator's layers and shapes and the hostile corpus, encoded as the
+// targets decode them (fuzz_input.h). A corpus that starts from real files
+// reaches the deep paths of the reader in seconds instead of hours. With
+// REGRESSIONS_FOLDER, every saved input REGRESSIONS_FOLDER/<target>/*.hex
+// is added too, decoded (hex_input.h), so each run starts from every fault
+// found before.
 
 #include "fuzz/fuzz_input.h"
+#include "fuzz/hex_input.h"
 #include "tools/samplegen/hostile.h"
 #include "tools/samplegen/samplegen.h"
 
@@ -29,9 +33,12 @@ std::string readAll(const fs::path& p) {
 
 class SeedFolder {
 public:
-    explicit SeedFolder(fs::path dir) : dir_(std::move(dir)) { fs::create_directories(dir_); }
+    explicit SeedFolder(fs::path dir, std::string prefix = "seed-")
+        : dir_(std::move(dir)), prefix_(std::move(prefix)) {
+        fs::create_directories(dir_);
+    }
     void add(const std::vector<std::uint8_t>& bytes) {
-        const fs::path file = dir_ / ("seed-" + std::to_string(next_++));
+        const fs::path file = dir_ / (prefix_ + std::to_string(next_++));
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out) throw std::runtime_error("cannot write " + file.string());
@@ -40,6 +47,7 @@ public:
 
 private:
     fs::path dir_;
+    std::string prefix_;
     int next_ = 0;
 };
 
@@ -67,8 +75,8 @@ std::vector<Polygon> shapes() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: plyvet-fuzz-seeds OUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: plyvet-fuzz-seeds OUT_FOLDER [REGRESSIONS_FOLDER]\n");
         return 2;
     }
     const fs::path out = argv[1];
@@ -126,8 +134,24 @@ int main(int argc, char** argv) {
         gisc.add(zigzag);
 
         fs::remove_all(work);
-        std::printf("%d + %d + %d + %d seeds in %s\n", reader.count(), counts.count(), repair.count(), gisc.count(),
-                    out.c_str());
+        int regressions = 0;
+        if (argc == 3 && fs::is_directory(argv[2])) {
+            for (const auto& target : fs::directory_iterator(argv[2])) {
+                if (!target.is_directory()) continue;
+                SeedFolder kept(out / target.path().filename(), "regression-");
+                for (const auto& file : fs::directory_iterator(target.path())) {
+                    if (file.path().extension() != ".hex") continue;
+                    std::vector<std::uint8_t> bytes;
+                    if (!plyvet::fuzz::decodeHex(readAll(file.path()), bytes)) {
+                        throw std::runtime_error(file.path().string() + " is not hexadecimal");
+                    }
+                    kept.add(bytes);
+                    ++regressions;
+                }
+            }
+        }
+        std::printf("%d + %d + %d + %d seeds and %d saved inputs in %s\n", reader.count(), counts.count(),
+                    repair.count(), gisc.count(), regressions, out.c_str());
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "plyvet-fuzz-seeds: %s\n", e.what());

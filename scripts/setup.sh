@@ -6,6 +6,8 @@ PLYVET_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 plyvet_packages_build=(cmake ninja-build g++ pkg-config libshp-dev libgeos-dev libsqlite3-dev qt6-base-dev)
 plyvet_packages_test=(libgtest-dev libgmock-dev gdal-bin libxml2-utils)
 plyvet_packages_bench=(libbenchmark-dev gnuplot-nox)
+# scripts/fuzz: clang with libFuzzer and the sanitizer runtimes.
+plyvet_packages_fuzz=(clang libclang-rt-14-dev)
 
 # Installs every package of the given lists that dpkg does not report as installed.
 plyvet_install() {

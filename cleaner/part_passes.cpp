@@ -4,6 +4,7 @@
 
 #include "cleaner/edge_meeting.h"
 #include "cleaner/event_texts.h"
+#include "cleaner/part_pairs.h"
 #include "cleaner/polygon_cleaner.h"
 #include "cleaner/vertex_search.h"
 #include "geolib/binding.h"
@@ -12,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <utility>
 
 namespace plyvet {
 
@@ -19,44 +22,9 @@ namespace texts = cleaner_texts;
 
 namespace {
 
-// Axis-aligned bounds of a ring; not usable when a coordinate is not finite.
-struct Bounds {
-    double minX = std::numeric_limits<double>::infinity();
-    double minY = std::numeric_limits<double>::infinity();
-    double maxX = -std::numeric_limits<double>::infinity();
-    double maxY = -std::numeric_limits<double>::infinity();
-    bool usable = false;
-
-    double magnitude() const {
-        return std::max({std::fabs(minX), std::fabs(minY), std::fabs(maxX), std::fabs(maxY)});
-    }
-};
-
-Bounds boundsOf(const gis::Ring& ring) {
-    Bounds b;
-    b.usable = !ring.empty();
-    for (const gis::Point& p : ring) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-            b.usable = false;
-            return b;
-        }
-        b.minX = std::min(b.minX, p.x);
-        b.minY = std::min(b.minY, p.y);
-        b.maxX = std::max(b.maxX, p.x);
-        b.maxY = std::max(b.maxY, p.y);
-    }
-    return b;
-}
-
-// True only when no point of one lies within `margin` of the other. Bounds
-// that are not usable are never apart, so the plain test runs on them.
-bool apart(const Bounds& a, const Bounds& b, double margin) {
-    if (!a.usable || !b.usable) {
-        return false;
-    }
-    return a.maxX + margin < b.minX || b.maxX + margin < a.minX || a.maxY + margin < b.minY ||
-           b.maxY + margin < a.minY;
-}
+using cleaner_search::apart;
+using cleaner_search::Bounds;
+using cleaner_search::boundsOf;
 
 // Relative slack for the floating error of distances at these magnitudes.
 double slack(const Bounds& a, const Bounds& b) { return 1e-9 * (1.0 + std::max(a.magnitude(), b.magnitude())); }
@@ -116,19 +84,25 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
         magnitudes.push_back(cleaner_search::magnitude(ring));
     }
 
+    // Only pairs whose boxes come within the margin can share a vertex.
+    const auto pairMargin = [&](std::size_t i, std::size_t j) {
+        return identicalMargin(std::max(magnitudes[i], magnitudes[j]));
+    };
+    const double largest = magnitudes.empty() ? 0.0 : *std::max_element(magnitudes.begin(), magnitudes.end());
+    const auto meeting = cleaner_search::meetingPairs(bounds, pairMargin, identicalMargin(largest));
+
     std::vector<std::size_t> noted;
     std::vector<bool> isNoted(count, false);
     for (std::size_t i = 0; i < count; ++i) {
         const gis::Ring& one = polygon_.parts[i];
-        for (std::size_t j = i + 1; j < count; ++j) {
-            const gis::Ring& other = polygon_.parts[j];
-            std::size_t shared = 0;
-            const double margin = identicalMargin(std::max(magnitudes[i], magnitudes[j]));
-            if (!apart(bounds[i], bounds[j], margin)) {
-                shared = cleaner_search::countPairs(one, other, margin, [&](std::size_t a, std::size_t b) {
-                    return identical(one[a], other[b]);
-                });
+        for (const std::size_t j : meeting[i]) {
+            if (j <= i) {
+                continue;
             }
+            const gis::Ring& other = polygon_.parts[j];
+            const double margin = pairMargin(i, j);
+            const std::size_t shared = cleaner_search::countPairs(
+                one, other, margin, [&](std::size_t a, std::size_t b) { return identical(one[a], other[b]); });
             if (shared >= 1 && shared != other.size()) {
                 raise(texts::sharedPoints(i, j, shared));
             }
@@ -230,25 +204,47 @@ void clsPolygonCleaner::validateParts() {
     }
 
     // Which part lies inside which; overlapping parts end the cleaning.
+    // Bounds that do not even touch share no area and no vertex: only the
+    // pairs whose bounds meet are examined, in the order of the plain loop
+    // (r ascending, then s ascending).
+    std::vector<Bounds> recordBounds;
+    recordBounds.reserve(records.size());
+    double largest = 0.0;
+    for (const PartRecord& record : records) {
+        recordBounds.push_back(record.bounds);
+        if (record.bounds.usable) largest = std::max(largest, record.bounds.magnitude());
+    }
+    const auto meeting = cleaner_search::meetingPairs(
+        recordBounds, [&](std::size_t r, std::size_t s) { return slack(recordBounds[r], recordBounds[s]); },
+        1e-9 * (1.0 + largest));
+    // Whether each of two parts is covered by the other: the pair (r, s)
+    // and the pair (s, r) ask the same two differences, so they are asked once.
+    struct Coverage {
+        bool firstCovered;   // nothing of the lower record lies outside the higher
+        bool secondCovered;  // nothing of the higher lies outside the lower
+    };
+    std::map<std::pair<std::size_t, std::size_t>, Coverage> coverage;
     for (std::size_t r = 0; r < records.size(); ++r) {
-        for (std::size_t s = 0; s < records.size(); ++s) {
-            if (r == s) {
-                continue;
-            }
+        for (const std::size_t s : meeting[r]) {
             PartRecord& outer = records[r];
             PartRecord& inner = records[s];
-            // Bounds that do not even touch share no area and no vertex.
-            if (apart(outer.bounds, inner.bounds, slack(outer.bounds, inner.bounds))) {
-                continue;
-            }
             const gis::Ring& innerRing = inner.copy.parts.front();
             std::size_t inside = 0;
             std::size_t outside = 0;
             bool sharesArea = false;
             const auto common = gis::intersection(outer.copy, inner.copy);
             if (common) {
-                const bool innerCovered = !gis::difference(inner.copy, outer.copy);
-                const bool outerCovered = !gis::difference(outer.copy, inner.copy);
+                const std::pair<std::size_t, std::size_t> key{std::min(r, s), std::max(r, s)};
+                auto known = coverage.find(key);
+                if (known == coverage.end()) {
+                    const bool innerCovered = !gis::difference(inner.copy, outer.copy);
+                    const bool outerCovered = !gis::difference(outer.copy, inner.copy);
+                    known = coverage.emplace(key, r < s ? Coverage{outerCovered, innerCovered}
+                                                        : Coverage{innerCovered, outerCovered})
+                                .first;
+                }
+                const bool innerCovered = r < s ? known->second.secondCovered : known->second.firstCovered;
+                const bool outerCovered = r < s ? known->second.firstCovered : known->second.secondCovered;
                 if (innerCovered && !outerCovered) {
                     inside = innerRing.size();
                 } else if (outerCovered && !innerCovered) {

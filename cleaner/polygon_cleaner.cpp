@@ -26,6 +26,12 @@ constexpr std::int32_t kMinimumLibraryVersion = 0x1010000;
 constexpr int kFailureRun = 5;
 constexpr int kLastRun = 6;
 
+// The step of the library's rounding at `granularity` places; it rounds to
+// at most 18 places.
+double unitOf(std::int16_t granularity) {
+    return std::pow(10.0, -static_cast<double>(std::min<std::int16_t>(granularity, 18)));
+}
+
 }  // namespace
 
 clsPolygonCleaner::clsPolygonCleaner() {
@@ -44,6 +50,7 @@ clsPolygonCleaner::clsPolygonCleaner() {
     }
     SplitterAreaTolerance = std::pow(10.0, -2);
     granularity_ = 3;
+    roundingUnit_ = unitOf(granularity_);
     threshold_ = std::pow(10.0, -3);
     DeletePointsOnLineEnabled = false;
     // The locale does not change while the program runs; read it once.
@@ -56,6 +63,7 @@ void clsPolygonCleaner::setGranularity(std::int16_t value) {
         throw texts::invalidPropertyValue();
     }
     granularity_ = value;
+    roundingUnit_ = unitOf(value);
 }
 
 void clsPolygonCleaner::setIdenticalPointThresholdSize(double value) {
@@ -150,7 +158,25 @@ double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {
 // Written as "not below" fails for NaN: a distance that cannot be computed
 // never makes two points identical, so broken coordinates are kept and
 // reported by the validation instead of silently thinned out.
-bool clsPolygonCleaner::identical(gis::Point a, gis::Point b) const { return roundedDistance(a, b) < threshold_; }
+bool clsPolygonCleaner::identical(gis::Point a, gis::Point b) const {
+    const double dx = a.x - b.x;
+    const double dy = a.y - b.y;
+    const double d = std::sqrt(dx * dx + dy * dy);
+    // Rounding moves a distance by at most half a unit: one clearly beyond
+    // the threshold stays at or above it, and the library need not be asked.
+    if (clearlyAtLeast(d, threshold_)) {
+        return false;
+    }
+    return rounded(d) < threshold_;
+}
+
+// True when rounded(value) >= limit holds whatever the rounding does: the
+// value lies a whole rounding unit (and a relative slack for the floating
+// error) above the limit. False for NaN and infinite limits, which take the
+// plain road.
+bool clsPolygonCleaner::clearlyAtLeast(double value, double limit) const {
+    return value >= limit + roundingUnit_ + 1e-9 * (1.0 + std::fabs(value)) && std::isfinite(limit);
+}
 
 std::string clsPolygonCleaner::coordinate(double value) const { return number(rounded(value)); }
 

@@ -144,6 +144,12 @@ private:
     double onEdgeMargin(double magnitude) const;
     double roundedDistance(gis::Point a, gis::Point b) const;
     bool identical(gis::Point a, gis::Point b) const;
+    // rounded(value) >= limit for certain, without asking the library.
+    bool clearlyAtLeast(double value, double limit) const;
+    // rounded(a) != rounded(b), and |rounded(a) - rounded(b)| < threshold,
+    // asking the library only when the plain values leave it open.
+    bool roundedDiffer(double a, double b) const;
+    bool roundedClose(double a, double b) const;
     // Signed distance of point 2 from the line through points 1 and 3, rounded.
     double lineDistance(double x1, double y1, double x2, double y2, double x3, double y3) const;
     // A number as it appears in a message: rounded to Granularity, then formatted.
@@ -153,6 +159,7 @@ private:
     std::int16_t corruptedPart_ = -1;
     gis::Polygon polygon_;
     std::int16_t granularity_ = 3;
+    double roundingUnit_ = 0.001;  // 10^-granularity, at most 18 places
     double threshold_ = 0.001;
     std::optional<gis::Point> intersectionPoint_;
     bool linearSelfIntersection_ = false;

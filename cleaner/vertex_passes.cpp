@@ -135,14 +135,34 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
 
 double clsPolygonCleaner::lineDistance(double x1, double y1, double x2, double y2, double x3, double y3) const {
     double d = 0.0;
-    if (rounded(x3) != rounded(x1)) {
+    if (roundedDiffer(x1, x3)) {
         const double m = (y3 - y1) / (x3 - x1);
         d = (m * x2 - y2 + (y1 - m * x1)) / std::sqrt(m * m + 1.0);
     } else {
         // Vertical at this granularity: the horizontal offset is the distance.
         d = x3 - x2;
     }
-    return rounded(d);
+    // A distance clearly beyond the threshold stays beyond it once rounded;
+    // it is returned unrounded, which decides every comparison the same way.
+    return clearlyAtLeast(std::fabs(d), threshold_) ? d : rounded(d);
+}
+
+// rounded(a) != rounded(b). Values a whole unit apart always round apart;
+// only closer ones need the library.
+bool clsPolygonCleaner::roundedDiffer(double a, double b) const {
+    if (clearlyAtLeast(std::fabs(a - b), 1e-9 * (std::fabs(a) + std::fabs(b)))) {
+        return true;
+    }
+    return rounded(b) != rounded(a);
+}
+
+// |rounded(a) - rounded(b)| < threshold: false at once when a and b lie a
+// whole unit further apart than the threshold.
+bool clsPolygonCleaner::roundedClose(double a, double b) const {
+    if (clearlyAtLeast(std::fabs(a - b), threshold_ + 1e-9 * (std::fabs(a) + std::fabs(b)))) {
+        return false;
+    }
+    return std::fabs(rounded(a) - rounded(b)) < threshold_;
 }
 
 bool clsPolygonCleaner::ThreePointsOnLine(double x1, double y1, double x2, double y2, double x3, double y3) const {
@@ -157,7 +177,7 @@ bool clsPolygonCleaner::ThreePointsOnLineNisMiddle(double x1, double y1, double 
     if (!(a > 0.0 && b > 0.0 && c > 0.0)) {
         return false;
     }
-    const bool between = std::fabs(rounded(a + b) - rounded(c)) < threshold_;
+    const bool between = roundedClose(a + b, c);
     return between && ThreePointsOnLine(x1, y1, x2, y2, x3, y3);
 }
 
@@ -166,8 +186,8 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
     const double a = euclid(x1, y1, x2, y2);
     const double b = euclid(x2, y2, x3, y3);
     const double c = euclid(x1, y1, x3, y3);
-    const bool firstBetween = std::fabs(rounded(a + c) - rounded(b)) < threshold_;
-    const bool thirdBetween = std::fabs(rounded(c + b) - rounded(a)) < threshold_;
+    const bool firstBetween = roundedClose(a + c, b);
+    const bool thirdBetween = roundedClose(c + b, a);
     return (firstBetween || thirdBetween) && ThreePointsOnLine(x1, y1, x2, y2, x3, y3);
 }
 

@@ -5,11 +5,13 @@
 // lying on an edge" and "how many vertices of one part coincide with
 // vertices of another". Asked plainly these cost a predicate call (several
 // rounding calls into the helper library) for every pair of vertices. The
-// searches here sort the vertices by x once and hand the predicate only the
-// vertices inside a box around the query, in increasing index order, so
-// they find exactly what the plain loop finds, provided that the predicate
-// can only hold for vertices within `margin` of the query point (or edge)
-// in x and in y. A ring with a coordinate that is not finite, or a margin
+// searches here hang the vertices into a hashed grid once and hand the
+// predicate only the vertices near the query (inside a box around a point,
+// or within `margin` of an edge), in increasing index order, so they find
+// exactly what the plain loop finds, provided that the predicate can only
+// hold for vertices within `margin` of the query point in x and in y (or
+// within `margin` of the edge). A query costs a few cell look-ups whatever
+// the ring's shape; a ring with a coordinate that is not finite, or a margin
 // that is not, falls back to the plain loop.
 //
 // The plain loops are kept beside them as the reference the tests compare with.

@@ -41,12 +41,12 @@ std::uint64_t fingerprint(const gis::Polygon& polygon) {
     return h;
 }
 
-void configure(clsPolygonCleaner& cleaner, const CleanerParameters& p) {
+void configure(clsPolygonCleaner& cleaner, const CleanerParameters& p, char decimalSeparator) {
     if (p.granularity) cleaner.setGranularity(*p.granularity);
     if (p.threshold) cleaner.setIdenticalPointThresholdSize(*p.threshold);
     cleaner.SplitterAreaTolerance = p.splitterTolerance;
     cleaner.DeletePointsOnLineEnabled = p.deletePointsOnLine;
-    cleaner.DecimalSeparator = text::localeDecimalSeparator();
+    cleaner.DecimalSeparator = decimalSeparator;
 }
 
 }  // namespace
@@ -87,7 +87,11 @@ std::optional<CleanerParameters> readCleanerParameters(const RunOptions& o, std:
 
 PolygonRepair::PolygonRepair(CleanerParameters parameters, OnUnsolvable onUnsolvable, LineSink& checkLog,
                              Hooks hooks)
-    : parameters_(parameters), onUnsolvable_(onUnsolvable), checkLog_(checkLog), hooks_(std::move(hooks)) {}
+    : parameters_(parameters),
+      onUnsolvable_(onUnsolvable),
+      checkLog_(checkLog),
+      hooks_(std::move(hooks)),
+      decimalSeparator_(text::localeDecimalSeparator()) {}
 
 Verdict PolygonRepair::unsolvable(std::string_view description, std::string_view skipLine,
                                   std::string_view stopLine) {
@@ -112,7 +116,7 @@ Verdict PolygonRepair::notRepaired(std::string_view why) {
 
 Verdict PolygonRepair::repair(gis::Polygon& polygon, const std::string& labelValue, const std::string& labelName) {
     clsPolygonCleaner cleaner;
-    configure(cleaner, parameters_);
+    configure(cleaner, parameters_, decimalSeparator_);
     cleaner.ActionTaken = hooks_.actionTaken;
     cleaner.OnlyErrorObjectsInLogFile = hooks_.onlyErrorObjects;
     cleaner.setPolygon(std::move(polygon));

@@ -68,6 +68,10 @@ private:
     OnUnsolvable onUnsolvable_;
     LineSink& checkLog_;
     Hooks hooks_;
+    // The locale's decimal separator for the numbers in event texts. Asking
+    // the locale costs a file lookup, so it is asked once per file, not per
+    // record; the locale does not change while the program runs.
+    char decimalSeparator_;
 };
 
 }  // namespace plyvet

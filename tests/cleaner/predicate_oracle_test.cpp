@@ -1,0 +1,105 @@
+// The three-point predicates and the identical-points pass skip the library's
+// rounding when the plain values already decide a comparison. Here they are
+// compared with the plain formulas, every value rounded, on triples that sit
+// right at the threshold: nearly collinear points, nearly coinciding points,
+// at several granularities, thresholds and coordinate offsets.
+
+#include "cleaner_fixture.h"
+
+#include "geolib/binding.h"
+
+#include <cmath>
+#include <random>
+
+namespace plyvet::cleaner_test {
+namespace {
+
+struct Plain {
+    std::int16_t granularity;
+    double threshold;
+
+    double r(double v) const { return geolib::roud(v, granularity); }
+    double lineDistance(Point p1, Point p2, Point p3) const {
+        double d = 0.0;
+        if (r(p3.x) != r(p1.x)) {
+            const double m = (p3.y - p1.y) / (p3.x - p1.x);
+            d = (m * p2.x - p2.y + (p1.y - m * p1.x)) / std::sqrt(m * m + 1.0);
+        } else {
+            d = p3.x - p2.x;
+        }
+        return r(d);
+    }
+    bool onLine(Point p1, Point p2, Point p3) const { return std::fabs(lineDistance(p1, p2, p3)) < threshold; }
+    static double euclid(Point p, Point q) { return std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y)); }
+    bool middle(Point p1, Point p2, Point p3) const {
+        const double a = euclid(p1, p2), b = euclid(p2, p3), c = euclid(p1, p3);
+        if (!(a > 0.0 && b > 0.0 && c > 0.0)) return false;
+        return std::fabs(r(a + b) - r(c)) < threshold && onLine(p1, p2, p3);
+    }
+    bool uturn(Point p1, Point p2, Point p3) const {
+        const double a = euclid(p1, p2), b = euclid(p2, p3), c = euclid(p1, p3);
+        const bool first = std::fabs(r(a + c) - r(b)) < threshold;
+        const bool third = std::fabs(r(c + b) - r(a)) < threshold;
+        return (first || third) && onLine(p1, p2, p3);
+    }
+    bool identical(Point p, Point q) const { return r(euclid(p, q)) < threshold; }
+};
+
+using PredicateOracle = PolygonCleanerTest;
+
+TEST_F(PredicateOracle, ShortcutsDecideAsThePlainRoundedFormulas) {
+    std::mt19937_64 random(99);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::size_t hits[4] = {};
+    std::size_t misses[4] = {};
+    for (const std::int16_t granularity : {std::int16_t{0}, std::int16_t{2}, std::int16_t{3}, std::int16_t{6},
+                                           std::int16_t{18}, std::int16_t{25}}) {
+        for (const double threshold : {0.0, 1e-12, 0.001, 0.5}) {
+            for (const double offset : {0.0, 3.5e6, 1e12}) {
+                cleaner().setGranularity(granularity);
+                cleaner().setIdenticalPointThresholdSize(threshold);
+                const Plain plain{granularity, threshold};
+                // Offsets of the order of the threshold and of the rounding unit.
+                const double scale = std::max(threshold, std::pow(10.0, -std::min<int>(granularity, 18)));
+                for (int k = 0; k < 400; ++k) {
+                    const Point p1{offset + 10 * unit(random), offset + 10 * unit(random)};
+                    const double t = 2.0 * unit(random);  // the middle point before, between or past the ends
+                    const Point p3{p1.x + 5 * unit(random), p1.y + (k % 7 == 0 ? 0.0 : 5 * unit(random))};
+                    const Point p2{p1.x + t * (p3.x - p1.x) + 3 * scale * unit(random),
+                                   p1.y + t * (p3.y - p1.y) + 3 * scale * unit(random)};
+                    const Point q{p1.x + 3 * scale * unit(random), p1.y + 3 * scale * unit(random)};
+                    const bool got[4] = {cleaner().ThreePointsOnLine(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y),
+                                         cleaner().ThreePointsOnLineNisMiddle(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y),
+                                         cleaner().ThreePointsOnLineAndUturn(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y),
+                                         cleaner().ThreePointsOnLineAndUturn(p2.x, p2.y, p1.x, p1.y, p3.x, p3.y)};
+                    const bool want[4] = {plain.onLine(p1, p2, p3), plain.middle(p1, p2, p3), plain.uturn(p1, p2, p3),
+                                          plain.uturn(p2, p1, p3)};
+                    for (int i = 0; i < 4; ++i) {
+                        ASSERT_EQ(got[i], want[i]) << "predicate " << i << " granularity " << granularity
+                                                   << " threshold " << threshold << " offset " << offset << " case " << k;
+                        (got[i] ? hits : misses)[i]++;
+                    }
+
+                    // The identical-points pass: a square whose corners are
+                    // followed by points near them keeps what the plain test keeps.
+                    const Ring ring{p1, q, {p1.x, p1.y + 7}, {p1.x + 7, p1.y + 7}, {p1.x + 7, p1.y}};
+                    Ring kept;
+                    for (std::size_t v = 0; v < ring.size(); ++v) {
+                        if (!plain.identical(ring[v], ring[(v + 1) % ring.size()])) kept.push_back(ring[v]);
+                    }
+                    pass(&clsPolygonCleaner::EliminateIdenticalPoints, Polygon{{ring}});
+                    const Polygon expected = kept.size() >= 3 ? Polygon{{kept}} : Polygon{};
+                    ASSERT_EQ(cleaner().polygon(), expected) << "granularity " << granularity << " case " << k;
+                }
+            }
+        }
+    }
+    // Both outcomes occur for every predicate, so the comparison says something.
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_GT(hits[i], 100u) << i;
+        EXPECT_GT(misses[i], 100u) << i;
+    }
+}
+
+}  // namespace
+}  // namespace plyvet::cleaner_test

@@ -2,6 +2,7 @@
 
 #include "pipeline/gis/runtime_error.h"
 #include "tools/samplegen/hostile.h"
+#include "tools/samplegen/parcels.h"
 
 #include <algorithm>
 #include <cctype>
@@ -125,10 +126,49 @@ constexpr std::string_view kUsage =
     "usage: plyvet-samplegen sample OUT_BASE\n"
     "       plyvet-samplegen grid OUT_BASE N\n"
     "       plyvet-samplegen hostile OUT_FOLDER\n"
+    "       plyvet-samplegen parcels OUT_BASE N [FAULT_RATE [SEED]]\n"
     "Writes OUT_BASE.shp/.shx/.dbf/.cpg.\n"
     "  sample  the demo parcel layer (all field types, holes, multi-part polygons, faults)\n"
     "  grid    N x N clockwise unit squares, 1 <= N <= 1000\n"
-    "  hostile every damaged triple of the hostile corpus, one per case, into OUT_FOLDER\n";
+    "  hostile every damaged triple of the hostile corpus, one per case, into OUT_FOLDER\n"
+    "  parcels N parcel-like polygons of 50 to 500 vertices, a share FAULT_RATE (0 to 1,\n"
+    "          default 0) of them with one injected fault, written one record at a time\n";
+
+int parcelsCommand(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+    long long count = 0;
+    const auto countText = args[2];
+    const auto [countEnd, countError] = std::from_chars(countText.data(), countText.data() + countText.size(), count);
+    ParcelOptions options;
+    bool valid = countError == std::errc{} && countEnd == countText.data() + countText.size() && count >= 1 &&
+                 count <= 100'000'000;
+    if (valid && args.size() >= 4) {
+        const auto rateText = args[3];
+        const auto [end, ec] = std::from_chars(rateText.data(), rateText.data() + rateText.size(), options.faultRate);
+        valid = ec == std::errc{} && end == rateText.data() + rateText.size() && options.faultRate >= 0.0 &&
+                options.faultRate <= 1.0;
+    }
+    if (valid && args.size() == 5) {
+        const auto seedText = args[4];
+        const auto [end, ec] = std::from_chars(seedText.data(), seedText.data() + seedText.size(), options.seed);
+        valid = ec == std::errc{} && end == seedText.data() + seedText.size();
+    }
+    if (!valid) {
+        err << "plyvet-samplegen: parcels needs a count from 1 to 100000000, a fault rate from 0 to 1 and a "
+               "whole-number seed\n"
+            << kUsage;
+        return 2;
+    }
+    const std::filesystem::path base = withoutShpExtension(std::filesystem::path(args[1]));
+    try {
+        const ParcelCounts counts = writeParcelLayer(base, count, options);
+        out << base.string() << ".shp: " << counts.records << " records, " << counts.vertices << " vertices, "
+            << counts.faulty() << " with a fault\n";
+    } catch (const RuntimeError& e) {
+        err << "plyvet-samplegen: " << e.description() << '\n';
+        return 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -290,6 +330,9 @@ int runCommandLine(std::span<const std::string_view> args, std::ostream& out, st
             return 1;
         }
         return 0;
+    }
+    if (args.size() >= 3 && args.size() <= 5 && args[0] == "parcels") {
+        return parcelsCommand(args, out, err);
     }
     Layer layer;
     if (args.size() == 2 && args[0] == "sample") {

@@ -62,6 +62,18 @@ int main(int argc, char** argv) {
     window.findChild<QLabel*>(QStringLiteral("lblStatus"))
         ->setText(QStringLiteral("Bitte warten. Korrektur Selbstüberschneidung u. Laufrichtung flur12.shp."));
     ok = save(window, folder, "main_window.png") && ok;
+    window.hide();
+
+    // Only corrected files listed: the three layer commands can run.
+    auto layerScripted = std::make_unique<test::ScriptedDialogs>();
+    layerScripted->files.push_back(std::vector<std::string>{"/daten/flur/flur12_x.shp", "/daten/flur/wald_x.shp"});
+    gui::MainWindow layerWindow(env, std::move(layerScripted));
+    layerWindow.findChild<QPushButton*>(QStringLiteral("cmdAddShapeFiles"))->click();
+    layerWindow.findChild<QLineEdit*>(QStringLiteral("txtAusgabeVerzeichnis"))->setText(temp.path());
+    layerWindow.findChild<QLabel*>(QStringLiteral("lblStatus"))
+        ->setText(QStringLiteral("Shapefiles wurden erfolgreich gemerget."));
+    ok = save(layerWindow, folder, "main_window_layer_commands.png") && ok;
+    layerWindow.hide();
 
     RunSettings settings;
     settings.ignoreLongFileNames = true;

@@ -1,11 +1,20 @@
 #pragma once
-// A text log written line by line: each line is appended by opening the
-// file, writing the line in Windows-1252 with CR LF and closing it again,
-// so the file is complete after every line and can be read during a run.
+// A text log written line by line: each line goes to disk in Windows-1252
+// with CR LF in one unbuffered write, so the file is complete after every
+// line and can be read during a run.
+//
+// The file is opened for appending at the first line and kept open (copies
+// of a LogFile share the descriptor): opening and closing it for every line
+// cost several times the write itself, and a run writes millions of lines.
+// Every write appends at the current end of the file, so a create() of the
+// same path in between, or another writer, is no trouble. A file deleted
+// while it is open is noticed at the next line and created anew, as a log
+// opened for each line would be.
 
 #include "selfintersect/line_sink.h"
 
 #include <filesystem>
+#include <memory>
 #include <string_view>
 
 namespace plyvet {
@@ -28,7 +37,9 @@ public:
     void writeLine(std::string_view utf8Line) override { append(utf8Line); }
 
 private:
+    struct Descriptor;
     std::filesystem::path path_;
+    mutable std::shared_ptr<Descriptor> open_;
 };
 
 }  // namespace plyvet

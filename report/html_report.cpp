@@ -196,7 +196,9 @@ std::string HtmlReport::polygonSection(const RecordReport& report, std::size_t f
     const gis::Polygon* after = report.after ? &*report.after : nullptr;
     const std::array<const gis::Polygon*, 2> both{before, after};
     const Frame frame = Frame::around(both);
-    const VertexChanges changes = compareVertices(before, after);
+    // A polygon that was not exported lost all its vertices at once; marking
+    // each of them would only hide the shape.
+    const VertexChanges changes = after != nullptr ? compareVertices(before, after) : VertexChanges{};
 
     const bool dropped = after == nullptr;
     std::string out = "<section class=\"objekt ";

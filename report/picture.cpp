@@ -359,8 +359,10 @@ Picture drawPolygon(const gis::Polygon* polygon, const Frame& frame, std::span<c
         svg += escape(polygon == nullptr ? emptyText : std::string_view("keine darstellbaren Punkte"));
         svg += "</text>";
     } else {
-        // The area: holes stay open through the even-odd rule, whatever their direction.
-        svg += "<path class=\"flaeche\" fill-rule=\"evenodd\" d=\"";
+        // The area by the nonzero rule, so it follows the stored directions:
+        // a hole stays open only when it runs against its outer ring, and two
+        // overlapping parts fill their overlap once.
+        svg += "<path class=\"flaeche\" fill-rule=\"nonzero\" d=\"";
         for (const auto& ring : rings) {
             if (ring.points.size() >= 3) appendRingPath(svg, ring.points);
         }

@@ -7,7 +7,9 @@
 // vertex order with arrow heads that show its running direction; rings are
 // told apart by nesting depth (even: outer ring or island, odd: hole), and
 // a ring whose direction does not fit its depth (outer rings clockwise,
-// holes counter-clockwise) gets the class "falsch". Vertices that the
+// holes counter-clockwise) gets the class "falsch". The area is filled by
+// the nonzero rule, so a hole stored in the direction of its outer ring shows
+// filled, as the stored directions say. Vertices that the
 // correction removed are marked with a cross on the "before" picture; the
 // vertices it added (cut points) with a ring on the "after" picture.
 //

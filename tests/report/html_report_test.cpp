@@ -118,6 +118,26 @@ TEST_F(HtmlReportTest, OneSectionPerChangedOrDroppedPolygon) {
     EXPECT_TRUE(strayFiles().empty());
 }
 
+TEST_F(HtmlReportTest, RemovedVerticesMarkedOnlyOnWrittenPolygons) {
+    RecordReport spike = changed(0);
+    spike.before = samplegen::spike(0, 0, 10, 10, 6);
+    RecordReport spikeDropped = spike;
+    spikeDropped.record = 1;
+    spikeDropped.after.reset();
+    const Element doc = write({}, [&](HtmlReport& r) {
+        r.fileStarted("/daten/flur.shp");
+        r.record(spike);
+        r.record(spikeDropped);
+        r.fileFinished(outcome("/daten/flur.shp", 2, 1), ActionCounters{});
+    });
+    const auto sections = byClass(doc, "objekt");
+    ASSERT_EQ(sections.size(), 2u);
+    EXPECT_EQ(byClass(*sections[0], "entfernt").size(), 1u);
+    EXPECT_NE(sections[0]->allText().find("3 entfernte Punkte"), std::string::npos) << sections[0]->allText();
+    EXPECT_TRUE(byClass(*sections[1], "entfernt").empty());
+    EXPECT_EQ(sections[1]->allText().find("entfernte"), std::string::npos);
+}
+
 TEST_F(HtmlReportTest, CapPerFileSaysHowManyWereLeftOut) {
     const struct {
         int limit;
@@ -235,12 +255,6 @@ TEST_F(HtmlReportTest, OpenFailsForAFolderOrAMissingFolder) {
         EXPECT_NE(error.find(target.string()), std::string::npos) << error;
         EXPECT_FALSE(report.finish(error));
     }
-}
-
-TEST_F(HtmlReportTest, ReplacesAnOlderReport) {
-    test::writeFile(file_, "alt");
-    const Element doc = write({}, [](HtmlReport&) {});
-    EXPECT_EQ(doc.name, "html");
 }
 
 }  // namespace

@@ -5,14 +5,17 @@ Every benchmark row is named "suite/case/size/impl":
   suite  a group of benchmarks ("crossing", later "cleaner", "run", ...)
   case   the input, e.g. "spiral" or "spiral+crossing"
   size   the input size (vertices, records, ...), an integer
-  impl   "ours" (what we measure), "geos" (the reference a ratio is taken
-         against) or any other name (shown in the plot only, e.g. "plain")
+  impl   "ours" (what we measure), "geos" or "copy" (the reference a ratio
+         is taken against: GEOS, or the plain read-and-write copy of a file)
+         or any other name (shown in the plot only, e.g. "plain")
 and may carry the counter "peak_bytes" (heap one run needed on top of its
 inputs). A new benchmark program only has to follow this naming to appear in
 the table; nothing here needs to change.
 
 Times are CPU time per run: the code measured is single-threaded, and CPU
-time is less disturbed by other work on the machine than wall time.
+time is less disturbed by other work on the machine than wall time. Rows
+measured in a child process report that process's CPU time as manual time
+(their name ends in "manual_time"); its real_time is taken then.
 
 Prints the table, writes it as Markdown (--markdown) and, when gnuplot is
 installed, a log-log plot of time against size for one suite (--plot).
@@ -46,7 +49,8 @@ def load(paths):
             if len(parts) < 4 or not parts[2].isdigit():
                 continue
             suite, case, size, impl = parts[0], parts[1], int(parts[2]), parts[3]
-            ms = b["cpu_time"] * UNIT_TO_MS[b.get("time_unit", "ns")]
+            manual = b["name"].endswith("manual_time")
+            ms = b["real_time" if manual else "cpu_time"] * UNIT_TO_MS[b.get("time_unit", "ns")]
             rows[(suite, case, size)][impl] = (ms, b.get("peak_bytes"))
     return rows, context
 
@@ -68,26 +72,28 @@ def fmt_bytes(n):
 
 def table(rows):
     """Header and rows of the result table, sorted by suite, case, size."""
-    header = ["suite", "case", "size", "our time", "GEOS time", "ratio", "growth ×10",
-              "our peak memory", "GEOS peak memory"]
+    header = ["suite", "case", "size", "our time", "reference", "ref. time", "ratio", "growth ×10",
+              "our peak memory", "ref. peak memory"]
     out = []
     for key in sorted(rows):
         suite, case, size = key
         impls = rows[key]
-        ours, geos = impls.get("ours"), impls.get("geos")
+        ours = impls.get("ours")
+        refname = "geos" if "geos" in impls else ("copy" if "copy" in impls else None)
+        geos = impls.get(refname) if refname else None
         if ours is None:
             continue
         ratio = f"{ours[0] / geos[0]:.2f}" if geos and geos[0] > 0 else "-"
         smaller = rows.get((suite, case, size // 10), {}).get("ours")
         growth = f"{ours[0] / smaller[0]:.1f}×" if smaller and smaller[0] > 0 else "-"
-        out.append([suite, case, str(size), fmt_ms(ours[0]), fmt_ms(geos[0] if geos else None),
+        out.append([suite, case, str(size), fmt_ms(ours[0]), refname or "-", fmt_ms(geos[0] if geos else None),
                     ratio, growth, fmt_bytes(ours[1]), fmt_bytes(geos[1] if geos else None)])
     return header, out
 
 
 def print_table(header, body, file):
     widths = [max(len(r[i]) for r in [header] + body) for i in range(len(header))]
-    line = lambda r: "  ".join(c.rjust(w) if i >= 2 else c.ljust(w)
+    line = lambda r: "  ".join(c.rjust(w) if i >= 2 and i != 4 else c.ljust(w)
                                for i, (c, w) in enumerate(zip(r, widths)))
     print(line(header), file=file)
     print("  ".join("-" * w for w in widths), file=file)
@@ -99,14 +105,17 @@ def write_markdown(path, header, body, context):
     with open(path, "w", encoding="utf-8") as f:
         f.write("# Benchmark results\n\n")
         f.write("Written by `scripts/bench` (Release build). Times are CPU time of one run; "
-                "ratio = our time / GEOS time on the same input; growth ×10 = our time "
-                "over our time at a tenth of the size; peak memory = heap one run needs "
-                "on top of its input.\n\n")
+                "ratio = our time / reference time on the same input (reference geos: the "
+                "GEOS function named in the benchmark; copy: a plain read-and-write copy of "
+                "the same file through the gis layer); growth ×10 = our time over our time "
+                "at a tenth of the size; peak memory = heap one run needs on top of its "
+                "input, except for the run suite, where it is the peak resident set of the "
+                "process that did the run.\n\n")
         if context:
             f.write(f"Machine: {context.get('num_cpus', '?')} CPUs at "
                     f"{context.get('mhz_per_cpu', '?')} MHz, run {context.get('date', '?')}.\n\n")
         f.write("| " + " | ".join(header) + " |\n")
-        f.write("|" + "|".join("---" if i < 2 else "---:" for i in range(len(header))) + "|\n")
+        f.write("|" + "|".join("---" if i < 2 or i == 4 else "---:" for i in range(len(header))) + "|\n")
         for r in body:
             f.write("| " + " | ".join(r) + " |\n")
 

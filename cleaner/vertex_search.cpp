@@ -175,8 +175,10 @@ private:
     double x0_ = 0.0;
     double y0_ = 0.0;
     double cell_ = 1.0;
-    std::int64_t maxColumn_ = std::numeric_limits<std::int64_t>::max();
-    std::int64_t maxRow_ = std::numeric_limits<std::int64_t>::max();
+    // No index lies beyond 2^30, even when the extent overflows to infinity
+    // (-1e308 to 1e308), so a loop over the cells can step one past the last.
+    std::int64_t maxColumn_ = static_cast<std::int64_t>(kMaxCells);
+    std::int64_t maxRow_ = static_cast<std::int64_t>(kMaxCells);
     std::size_t mask_ = 0;
     std::vector<std::uint32_t> head_;
     std::vector<std::uint32_t> next_;

@@ -102,7 +102,17 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
         ui_.progressRange(0, job.recordCount);
         ui_.progressValue(0);
         label_ = chooseObjectLabel(job.reader->fields(), options_.useId);
-        if (!copyRecords(job, result)) {
+        bool copied = false;
+        try {
+            copied = copyRecords(job, result);
+        } catch (...) {
+            // An error that ends the file half way (the helper library went
+            // missing) stops it like any stop: the output is closed and the
+            // log says it is not complete, before the error is reported.
+            finishOutput(job, false);
+            throw;
+        }
+        if (!copied) {
             finishOutput(job, false);
             return false;
         }

@@ -7,6 +7,7 @@
 
 #include "reliability_fixture.h"
 
+#include "geolib/binding.h"
 #include "pipeline/correction_run.h"
 #include "pipeline/error_database.h"
 #include "pipeline/gis/shapefile.h"
@@ -118,6 +119,26 @@ TEST_F(InProcessFault, WriteFailsPartWayAtEveryStage) {
     std::optional<int> records;
     EXPECT_TRUE(test::absentOrComplete(out / "flur_x.shp", records));
     EXPECT_EQ(records, 20);
+}
+
+// An error that ends the file inside the record loop (here the helper
+// library cannot be loaded, so no cleaner can be made) stops the file like
+// any stop: the output stays closed as far as it got, and the log says so.
+TEST_F(InProcessFault, HelperLibraryMissingStopsTheFileAndSaysSo) {
+    const fs::path shp = sample();
+    geolib::setLibraryFileName("libPlyvetFehlt.so");
+    const bool ok = correct(shp);
+    geolib::setLibraryFileName("");
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(test::anyLineHas(ui.messageTexts(), "Error 53 (")) << ::testing::PrintToString(ui.messageTexts());
+    const auto lines = test::checkLogLines(shp);
+    EXPECT_TRUE(test::anyLineHas(lines, "Die Ausgabe " + (out / "flur_x.shp").string() +
+                                            " ist unvollständig, die Bearbeitung wurde abgebrochen."))
+        << ::testing::PrintToString(lines);
+    std::optional<int> records;
+    EXPECT_TRUE(test::absentOrComplete(out / "flur_x.shp", records));
+    EXPECT_EQ(records, 0);
+    EXPECT_TRUE(test::temporaryFiles(out).empty());
 }
 
 // Root writes through permission bits; the run must meet them as a user

@@ -277,8 +277,7 @@ class DatabaseLock {
 public:
     explicit DatabaseLock(const fs::path& file, const fs::path& scratch)
         : child_({test::binPath("plyvet-test-dblock").string(), file.string()},
-                 {{}, scratch / "dblock.out", scratch / "dblock.err", true}),
-          scratch_(scratch) {
+                 {{}, scratch / "dblock.out", scratch / "dblock.err", true}) {
         for (int i = 0; i < 2000 && test::readFile(scratch / "dblock.out").find("gesperrt") == std::string::npos; ++i) {
             if (!child_.running()) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -293,7 +292,6 @@ public:
 
 private:
     test::ChildProcess child_;
-    fs::path scratch_;
     bool locked_ = false;
 };
 

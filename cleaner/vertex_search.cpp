@@ -119,7 +119,10 @@ public:
             }
         };
         const std::int64_t c0 = column(minX - reach), c1 = column(maxX + reach);
-        const std::int64_t span = row(std::max(a.y, b.y) + reach) - row(std::min(a.y, b.y) - reach) + 1;
+        // near() takes no vertex outside these rows, so no column looks beyond
+        // them: a pad that overflows to infinity would otherwise walk every row.
+        const std::int64_t firstRow = row(minY - reach), lastRow = row(maxY + reach);
+        const std::int64_t span = lastRow - firstRow + 1;
         if (static_cast<double>(c1 - c0 + 1) + static_cast<double>(span) > static_cast<double>(ring_.size())) {
             for (Index k = 0; k < ring_.size(); ++k) near(k);
             return;
@@ -139,7 +142,8 @@ public:
                 yhi = std::max(yAt(from), yAt(to));
             }
             const double pad = reach + 1e-9 * (1.0 + std::fabs(ylo) + std::fabs(yhi));
-            for (std::int64_t r = row(ylo - pad), last = row(yhi + pad); r <= last; ++r) {
+            for (std::int64_t r = std::max(row(ylo - pad), firstRow), last = std::min(row(yhi + pad), lastRow);
+                 r <= last; ++r) {
                 visit(c, r, near);
             }
         }

@@ -6,13 +6,15 @@
 // ending in ".hex" holds the input as hexadecimal digits; whitespace and
 // lines starting with '#' (what the input is, which fault it found) are
 // skipped. Any other file is the input's raw bytes. Exits 0 when every
-// input ran (a fault aborts the process, as under libFuzzer), 2 on a path
-// that cannot be read.
+// input ran (a fault aborts the process, as under libFuzzer), 1 when one
+// took longer than 10 s, 2 on a path that cannot be read.
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 namespace {
 
 namespace fs = std::filesystem;
+
+// An input that takes longer fails, as a timeout does under libFuzzer: the
+// saved inputs include ones that once hung.
+constexpr std::chrono::seconds kInputTimeLimit{10};
 
 bool runFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -43,7 +49,15 @@ bool runFile(const fs::path& file) {
     } else {
         input.assign(bytes.begin(), bytes.end());
     }
+    const auto start = std::chrono::steady_clock::now();
     LLVMFuzzerTestOneInput(input.data(), input.size());
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (took > kInputTimeLimit) {
+        std::fprintf(stderr, "replay: %s took %lld s, more than the %lld s an input may take\n", file.c_str(),
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(took).count()),
+                     static_cast<long long>(kInputTimeLimit.count()));
+        std::exit(1);
+    }
     return true;
 }
 

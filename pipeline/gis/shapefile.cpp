@@ -1,6 +1,7 @@
 #include "pipeline/gis/shapefile.h"
 
 #include "pipeline/gis/runtime_error.h"
+#include "pipeline/gis/shp_records.h"
 
 #include <shapefil.h>
 
@@ -35,8 +36,6 @@ struct HookLog {
 };
 
 thread_local HookLog tlsHookLog;
-// Bytes the writers may still write on this thread (testing::limitWrites).
-thread_local std::optional<std::uint64_t> tlsWriteLimit;
 
 const SAHooks& defaultHooks() {
     static const SAHooks hooks = [] {
@@ -76,10 +75,11 @@ double hookAtof(const char* text) {
 }
 
 SAOffset hookWrite(void* data, SAOffset size, SAOffset count, SAFile file) {
-    if (tlsWriteLimit && size > 0) {
-        const SAOffset fits = std::min<SAOffset>(count, static_cast<SAOffset>(*tlsWriteLimit / size));
+    std::optional<std::uint64_t>& budget = shp::writeBudget();
+    if (budget && size > 0) {
+        const SAOffset fits = std::min<SAOffset>(count, static_cast<SAOffset>(*budget / size));
         const SAOffset written = fits > 0 ? defaultHooks().FWrite(data, size, fits, file) : 0;
-        *tlsWriteLimit -= static_cast<std::uint64_t>(written * size);
+        *budget -= static_cast<std::uint64_t>(written * size);
         if (written != count) {
             tlsHookLog.ioFailed = true;
             errno = ENOSPC;
@@ -133,18 +133,10 @@ public:
     }
 };
 
-struct ShpCloser {
-    void operator()(SHPInfo* h) const noexcept { SHPClose(h); }
-};
 struct DbfCloser {
     void operator()(DBFInfo* h) const noexcept { DBFClose(h); }
 };
-struct ShpObjectDeleter {
-    void operator()(SHPObject* o) const noexcept { SHPDestroyObject(o); }
-};
-using ShpPtr = std::unique_ptr<SHPInfo, ShpCloser>;
 using DbfPtr = std::unique_ptr<DBFInfo, DbfCloser>;
-using ShpObjectPtr = std::unique_ptr<SHPObject, ShpObjectDeleter>;
 
 // ---------------------------------------------------------------------------
 // Errors. Every description starts with the file it concerns.
@@ -156,8 +148,8 @@ using ShpObjectPtr = std::unique_ptr<SHPObject, ShpObjectDeleter>;
 std::string num(std::int64_t v) { return std::to_string(v); }
 
 // ---------------------------------------------------------------------------
-// Paths. shapelib looks for "<base>.ext" and then "<base>.EXT"; the checks here
-// mirror that so a missing companion is named before the library is asked.
+// Paths. A companion is "<base>.ext" or else "<base>.EXT"; the checks here
+// name a missing one before anything is opened.
 
 fs::path basePathOf(const fs::path& shpPath) {
     return shpPath.has_extension() ? fs::path(shpPath).replace_extension() : shpPath;
@@ -242,7 +234,7 @@ bool readAt(std::ifstream& in, std::uint64_t offset, unsigned char* out, std::si
 }
 
 // The 100-byte header of .shp and .shx starts with the file code 9994;
-// shapelib reads past a wrong one and takes garbage for counts and types.
+// without it, counts and types would be read from garbage.
 void checkMainHeader(const fs::path& shown, const fs::path& file, const char* role) {
     std::ifstream in(file, std::ios::binary);
     unsigned char head[100] = {};
@@ -259,7 +251,7 @@ void checkMainHeader(const fs::path& shown, const fs::path& file, const char* ro
 }  // namespace
 
 int shapeTypeCode(int shapefileType) {
-    return shapefileType == SHPT_POLYGON ? kShapeTypePolygon : shapefileType + 1000;
+    return shapefileType == 5 ? kShapeTypePolygon : shapefileType + 1000;
 }
 
 // ===========================================================================
@@ -269,9 +261,9 @@ struct ShapefileReader::Impl {
     fs::path path;
     fs::path shpFile;  // the .shp that was opened, for the size check
     fs::path dbfFile;
-    ShpPtr shp;
+    std::optional<shp::RecordReader> shp;
     DbfPtr dbf;
-    int shapefileType = SHPT_NULL;
+    int shapefileType = 0;
     int records = 0;
     std::uintmax_t shpSize = 0;
     std::array<double, 4> box{};
@@ -279,7 +271,6 @@ struct ShapefileReader::Impl {
     std::vector<int> fieldOffset;
     std::vector<int> fieldWidth;
     std::string codePage;
-    mutable std::ifstream shpStream;  // for the record headers, which shapelib does not compare with the index
 
     [[noreturn]] void failShp(const std::string& cause) const { fail(path, cause); }
 };
@@ -311,28 +302,20 @@ ShapefileReader::ShapefileReader(const fs::path& shpPath) : impl_(std::make_uniq
     }
     checkMainHeader(shpPath, m.shpFile, "Geometriedatei");
     checkMainHeader(shpPath, *shxFile, "Indexdatei");
-    m.shpStream.open(m.shpFile, std::ios::binary);
-    if (!m.shpStream) {
-        m.failShp("Die Geometriedatei kann nicht geöffnet werden.");
-    }
 
-    SAHooks hooks = ourHooks();
     {
-        LibCall call;
-        const std::string shpName = withExtension(base, ".shp").string();
-        m.shp.reset(SHPOpenLL(shpName.c_str(), "rb", &hooks));
+        std::string why;
+        m.shp = shp::RecordReader::open(m.shpFile, *shxFile, why);
         if (!m.shp) {
-            m.failShp("Geometrie- oder Indexdatei kann nicht geöffnet werden oder ihr Dateikopf ist beschädigt" +
-                      call.detail() + ".");
+            m.failShp("Geometrie- oder Indexdatei kann nicht geöffnet werden oder ihr Dateikopf ist beschädigt (" +
+                      why + ").");
         }
     }
-    double minBound[4] = {};
-    double maxBound[4] = {};
-    SHPGetInfo(m.shp.get(), &m.records, &m.shapefileType, minBound, maxBound);
-    if (m.records < 0) {
-        m.failShp("Die Indexdatei meldet eine negative Anzahl Datensätze (" + num(m.records) + ").");
-    }
-    m.box = {minBound[0], minBound[1], maxBound[0], maxBound[1]};
+    m.records = m.shp->recordCount();
+    m.shapefileType = m.shp->shapeType();
+    m.box = m.shp->bounds();
+
+    SAHooks hooks = ourHooks();
 
     {
         LibCall call;
@@ -397,10 +380,14 @@ std::optional<Polygon> ShapefileReader::polygon(int index) const {
     if (index < 0 || index >= m.records) {
         m.failShp(rec + " ist nicht vorhanden (Datensätze 0 bis " + num(std::int64_t{m.records} - 1) + ").");
     }
+    shp::IndexEntry entry;
+    if (std::string why; !m.shp->entry(index, entry, why)) {
+        m.failShp(rec + " kann nicht gelesen werden (" + why + ").");
+    }
     // The index entry must describe a record inside the real file: a
     // truncated .shp or a lying .shx is reported here, before any read.
-    const std::uint64_t offset = m.shp->panRecOffset[index];
-    const std::uint64_t length = m.shp->panRecSize[index];
+    const std::uint64_t offset = entry.offset;
+    const std::uint64_t length = entry.length;
     if (offset < 100) {
         m.failShp(rec + " liegt laut Indexdatei bei Byte " + num(static_cast<std::int64_t>(offset)) +
                   ", also im Dateikopf (Indexdatei beschädigt).");
@@ -411,70 +398,59 @@ std::optional<Polygon> ShapefileReader::polygon(int index) const {
                   num(static_cast<std::int64_t>(m.shpSize)) + " Byte lang (abgeschnitten oder beschädigt).");
     }
 
-    unsigned char header[8] = {};
-    if (!readAt(m.shpStream, offset, header, sizeof header)) {
+    if (!m.shp->read(offset, static_cast<std::size_t>(8 + length))) {
         m.failShp(rec + ": Datensatzkopf kann nicht gelesen werden.");
     }
+    const unsigned char* header = m.shp->buffer().data();
     const std::uint64_t headerLength = std::uint64_t{bigEndian32(header + 4)} * 2;
     if (headerLength != length) {
         m.failShp(rec + ": Länge im Datensatzkopf (" + num(static_cast<std::int64_t>(headerLength)) +
                   " Byte) widerspricht der Indexdatei (" + num(static_cast<std::int64_t>(length)) + " Byte).");
     }
 
-    ShpObjectPtr obj;
-    {
-        LibCall call;
-        obj.reset(SHPReadObject(m.shp.get(), index));
-        if (!obj) {
-            m.failShp(rec + " kann nicht gelesen werden" + call.detail() + ".");
-        }
+    shp::ShapeView o;
+    if (std::string why; !m.shp->decode(index, o, why)) {
+        m.failShp(rec + " kann nicht gelesen werden (" + why + ").");
     }
-    const SHPObject& o = *obj;
-    if (o.nSHPType == SHPT_NULL) {
+    if (o.type == 0) {
         return std::nullopt;
     }
-    if (o.nSHPType != SHPT_POLYGON) {
-        m.failShp(rec + " ist kein Polygon (Shape-Typ " + num(o.nSHPType) + ").");
+    if (o.type != 5) {
+        m.failShp(rec + " ist kein Polygon (Shape-Typ " + num(o.type) + ").");
     }
-    if (o.nParts < 0 || o.nVertices < 0 || (o.nParts > 0 && o.panPartStart == nullptr) ||
-        (o.nVertices > 0 && (o.padfX == nullptr || o.padfY == nullptr))) {
-        m.failShp(rec + " hat eine ungültige Part- oder Punktanzahl (" + num(o.nParts) + " Parts, " +
-                  num(o.nVertices) + " Punkte).");
-    }
-    if (o.nParts == 0) {
-        if (o.nVertices != 0) {
-            m.failShp(rec + " hat " + num(o.nVertices) + " Punkte, aber keinen Part.");
+    if (o.parts == 0) {
+        if (o.points != 0) {
+            m.failShp(rec + " hat " + num(o.points) + " Punkte, aber keinen Part.");
         }
         return Polygon{};
     }
     // Part offsets: the first is 0, each later one lies beyond its predecessor
     // and inside the point array, so every part has at least one point and no
     // point belongs to two parts or to none.
-    for (int k = 0; k < o.nParts; ++k) {
-        const int start = o.panPartStart[k];
-        const int lower = k == 0 ? 0 : o.panPartStart[k - 1] + 1;
-        if ((k == 0 && start != 0) || start < lower || start >= o.nVertices) {
+    for (int k = 0; k < o.parts; ++k) {
+        const int start = o.partStart(k);
+        const int lower = k == 0 ? 0 : o.partStart(k - 1) + 1;
+        if ((k == 0 && start != 0) || start < lower || start >= o.points) {
             m.failShp(rec + ": Part " + num(k) + " beginnt bei Punkt " + num(start) +
-                      ", zulässig ist bei " + num(o.nVertices) + " Punkten " +
-                      (k == 0 ? std::string("nur 0") : num(lower) + " bis " + num(o.nVertices - 1)) + ".");
+                      ", zulässig ist bei " + num(o.points) + " Punkten " +
+                      (k == 0 ? std::string("nur 0") : num(lower) + " bis " + num(o.points - 1)) + ".");
         }
     }
 
     Polygon result;
-    result.parts.reserve(static_cast<std::size_t>(o.nParts));
-    for (int k = 0; k < o.nParts; ++k) {
-        const int begin = o.panPartStart[k];
-        int end = k + 1 < o.nParts ? o.panPartStart[k + 1] : o.nVertices;
+    result.parts.reserve(static_cast<std::size_t>(o.parts));
+    for (int k = 0; k < o.parts; ++k) {
+        const int begin = o.partStart(k);
+        int end = k + 1 < o.parts ? o.partStart(k + 1) : o.points;
         // The stored closing point goes only when it is the first point bit
         // for bit; anything else is data and stays.
-        if (end - begin >= 2 && sameBits(o.padfX[end - 1], o.padfX[begin]) &&
-            sameBits(o.padfY[end - 1], o.padfY[begin])) {
+        if (end - begin >= 2 && sameBits(o.x(end - 1), o.x(begin)) && sameBits(o.y(end - 1), o.y(begin))) {
             --end;
         }
         Ring ring;
         ring.reserve(static_cast<std::size_t>(end - begin));
         for (int i = begin; i < end; ++i) {
-            ring.push_back(Point{o.padfX[i], o.padfY[i]});
+            ring.push_back(Point{o.x(i), o.y(i)});
         }
         result.parts.push_back(std::move(ring));
     }
@@ -549,7 +525,7 @@ struct ShapefileWriter::Impl {
     fs::path base;
     fs::path shpFile;
     fs::path dbfFile;
-    ShpPtr shp;
+    std::optional<shp::RecordWriter> shp;
     DbfPtr dbf;
     std::vector<FieldDef> fields;
     std::vector<int> fieldOffset;
@@ -610,15 +586,14 @@ ShapefileWriter::ShapefileWriter(const fs::path& basePath, std::span<const Field
         }
     }
 
-    SAHooks hooks = ourHooks();
     {
-        LibCall call;
-        const std::string name = m.shpFile.string();
-        m.shp.reset(SHPCreateLL(name.c_str(), SHPT_POLYGON, &hooks));
-        if (!m.shp || call.ioFailed()) {
-            fail(m.shpFile, "Geometrie- und Indexdatei können nicht angelegt werden" + call.detail() + ".");
+        std::string why;
+        m.shp = shp::RecordWriter::create(m.shpFile, withExtension(basePath, ".shx"), why);
+        if (!m.shp) {
+            fail(m.shpFile, "Geometrie- und Indexdatei können nicht angelegt werden (" + why + ").");
         }
     }
+    SAHooks hooks = ourHooks();
     {
         LibCall call;
         const std::string name = m.dbfFile.string();
@@ -720,53 +695,25 @@ int ShapefileWriter::append(const Polygon& polygon, std::span<const std::optiona
         tuple.replace(at, v.size(), v);
     }
 
-    std::vector<int> starts;
-    std::vector<double> xs;
-    std::vector<double> ys;
+    // Record content: 44 bytes head, 4 per part, 16 per point; its length in
+    // 16-bit words must fit the signed 32-bit header field.
     std::size_t total = 0;
     for (const Ring& ring : polygon.parts) {
         total += ring.size() + 1;
     }
-    // Record content: 44 bytes head, 4 per part, 16 per point; its length in
-    // 16-bit words must fit the signed 32-bit header field.
     if (total > static_cast<std::size_t>(INT_MAX / 16) - polygon.parts.size()) {
         fail(m.shpFile, rec + ": zu viele Punkte für einen Datensatz (" + num(static_cast<std::int64_t>(total)) + ").");
     }
-    starts.reserve(polygon.parts.size());
-    xs.reserve(total);
-    ys.reserve(total);
     for (std::size_t k = 0; k < polygon.parts.size(); ++k) {
-        const Ring& ring = polygon.parts[k];
-        if (ring.empty()) {
+        if (polygon.parts[k].empty()) {
             fail(m.shpFile, rec + ": Part " + num(static_cast<std::int64_t>(k)) + " hat keine Punkte.");
         }
-        starts.push_back(static_cast<int>(xs.size()));
-        for (const Point& p : ring) {
-            xs.push_back(p.x);
-            ys.push_back(p.y);
-        }
-        xs.push_back(ring.front().x);  // the file format wants each ring closed
-        ys.push_back(ring.front().y);
     }
-
-    ShpObjectPtr obj;
-    if (polygon.parts.empty()) {
-        // An empty polygon has no area and no ring: the format's null shape.
-        obj.reset(SHPCreateObject(SHPT_NULL, -1, 0, nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr));
-    } else {
-        obj.reset(SHPCreateObject(SHPT_POLYGON, -1, static_cast<int>(starts.size()), starts.data(), nullptr,
-                                  static_cast<int>(xs.size()), xs.data(), ys.data(), nullptr, nullptr));
-    }
-    if (!obj) {
-        fail(m.shpFile, rec + ": Geometrie kann nicht angelegt werden.");
-    }
-    {
-        LibCall call;
-        const int id = SHPWriteObject(m.shp.get(), -1, obj.get());
-        if (id != m.records || call.ioFailed()) {
-            m.failed = true;
-            fail(m.shpFile, rec + ": Geometrie kann nicht geschrieben werden" + call.detail() + ".");
-        }
+    // An empty polygon has no area and no ring: it is written as the
+    // format's null shape. Each ring gets its closing point.
+    if (std::string why; !m.shp->append(polygon, why)) {
+        m.failed = true;
+        fail(m.shpFile, rec + ": Geometrie kann nicht geschrieben werden (" + why + ").");
     }
     {
         LibCall call;
@@ -793,13 +740,10 @@ void ShapefileWriter::close() {
             problems = m.dbfFile.string() + call.detail();
         }
     }
-    {
-        LibCall call;
-        m.shp.reset();
-        if (call.ioFailed() || !call.messages().empty()) {
-            problems += (problems.empty() ? "" : ", ") + m.shpFile.string() + call.detail();
-        }
+    if (std::string why; m.shp && !m.shp->close(why)) {
+        problems += (problems.empty() ? "" : ", ") + m.shpFile.string() + " (" + why + ")";
     }
+    m.shp.reset();
     if (!problems.empty()) {
         m.failed = true;
         fail(m.shpFile, "Fehler beim Schreiben und Schließen: " + problems + ".");
@@ -809,7 +753,7 @@ void ShapefileWriter::close() {
 bool ShapefileWriter::failed() const { return impl_->failed; }
 
 namespace testing {
-void limitWrites(std::optional<std::uint64_t> bytes) { tlsWriteLimit = bytes; }
+void limitWrites(std::optional<std::uint64_t> bytes) { shp::writeBudget() = bytes; }
 }  // namespace testing
 
 }  // namespace plyvet::gis

@@ -2,7 +2,9 @@
 
 #include "cleaner/polygon_cleaner.h"
 
+#include "cleaner/edge_separation.h"
 #include "cleaner/event_texts.h"
+#include "cleaner/vertex_search.h"
 #include "geolib/binding.h"
 #include "pipeline/gis/number_text.h"
 #include "pipeline/gis/runtime_error.h"
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace plyvet {
@@ -147,6 +150,18 @@ double clsPolygonCleaner::identicalMargin(double magnitude) const {
 
 double clsPolygonCleaner::onEdgeMargin(double magnitude) const {
     return 2.0 * identicalMargin(magnitude);
+}
+
+bool clsPolygonCleaner::edgesApartOnEdgeMargin(const gis::Ring& ring) {
+    const double margin = onEdgeMargin(cleaner_search::magnitude(ring));
+    const auto same = [&](const Separation& known) {
+        return known.margin == margin && known.ring.size() == ring.size() &&
+               (ring.empty() || std::memcmp(known.ring.data(), ring.data(), ring.size() * sizeof(gis::Point)) == 0);
+    };
+    if (!separation_ || !same(*separation_)) {
+        separation_ = Separation{ring, margin, cleaner_search::edgesApart(ring, margin)};
+    }
+    return separation_->apart;
 }
 
 double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {

@@ -142,6 +142,10 @@ private:
     // (near: a vertex lying on an edge), for coordinates up to `magnitude`.
     double identicalMargin(double magnitude) const;
     double onEdgeMargin(double magnitude) const;
+    // cleaner_search::edgesApart(ring, onEdgeMargin) of the ring, remembered
+    // for the last ring asked: the tangency passes ask it for the same
+    // unchanged ring over and over.
+    bool edgesApartOnEdgeMargin(const gis::Ring& ring);
     double roundedDistance(gis::Point a, gis::Point b) const;
     bool identical(gis::Point a, gis::Point b) const;
     // rounded(value) >= limit for certain, without asking the library.
@@ -163,6 +167,12 @@ private:
     double threshold_ = 0.001;
     std::optional<gis::Point> intersectionPoint_;
     bool linearSelfIntersection_ = false;
+    struct Separation {
+        gis::Ring ring;  // bit for bit as asked
+        double margin = 0.0;
+        bool apart = false;
+    };
+    std::optional<Separation> separation_;
 };
 
 }  // namespace plyvet

@@ -50,7 +50,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
         // The first coinciding pair with the outer index running first, so A < B.
         const auto pair = cleaner_search::firstPair(
             ring, identicalMargin(cleaner_search::magnitude(ring)),
-            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); });
+            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, edgesApartOnEdgeMargin(ring));
         if (!pair) {
             addIfRing(result, gis::Ring(ring));
             continue;
@@ -114,7 +114,8 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
             return !ThreePointsOnLine(before.x, before.y, pt.x, pt.y, after.x, after.y);
         };
         const auto touching =
-            cleaner_search::firstOnEdge(ring, onEdgeMargin(cleaner_search::magnitude(ring)), touches);
+            cleaner_search::firstOnEdge(ring, onEdgeMargin(cleaner_search::magnitude(ring)), touches,
+                                        edgesApartOnEdgeMargin(ring));
         if (!touching) {
             addIfRing(result, gis::Ring(ring));
             continue;

@@ -1,5 +1,7 @@
 #include "cleaner/vertex_search.h"
 
+#include "cleaner/edge_separation.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
@@ -245,9 +247,23 @@ std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& s
     return std::nullopt;
 }
 
-std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same) {
+std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart) {
     if (!std::isfinite(margin) || !finite(ring) || ring.size() > kMaxGridVertices) {
         return firstPairPlain(ring, same);
+    }
+    const std::size_t n = ring.size();
+    if (apart.has_value() ? *apart : edgesApart(ring, margin)) {
+        // Only the two neighbours of a vertex can lie within the margin.
+        for (Index a = 0; a < n; ++a) {
+            const Index before = a == 0 ? n - 1 : a - 1;
+            const Index after = a + 1 == n ? 0 : a + 1;
+            for (const Index b : {std::min(before, after), std::max(before, after)}) {
+                if (same(a, b)) {
+                    return IndexPair{a, b};
+                }
+            }
+        }
+        return std::nullopt;
     }
     const Grid grid(ring, 2.0 * margin);
     std::vector<Index> candidates;
@@ -276,9 +292,20 @@ std::optional<IndexPair> firstOnEdgePlain(const gis::Ring& ring, const PairTest&
     return std::nullopt;
 }
 
-std::optional<IndexPair> firstOnEdge(const gis::Ring& ring, double margin, const PairTest& touches) {
+std::optional<IndexPair> firstOnEdge(const gis::Ring& ring, double margin, const PairTest& touches, Apart apart) {
     if (!std::isfinite(margin) || !finite(ring) || ring.size() > kMaxGridVertices) {
         return firstOnEdgePlain(ring, touches);
+    }
+    if (apart.has_value() ? *apart : edgesApart(ring, margin)) {
+        // Only the edge's own ends lie within the margin of it.
+        for (Index s = 0; s + 1 < ring.size(); ++s) {
+            for (const Index t : {s, s + 1}) {
+                if (touches(s, t)) {
+                    return IndexPair{s, t};
+                }
+            }
+        }
+        return std::nullopt;
     }
     const Grid grid(ring, std::max(2.0 * margin, edgeCell(ring)));
     std::vector<Index> candidates;

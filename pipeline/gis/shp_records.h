@@ -105,6 +105,7 @@ public:
                                             const std::filesystem::path& shxFile, std::string& why);
 
     int recordCount() const { return records_; }
+    // Shape type and box as the index header gives them.
     int shapeType() const { return shapeType_; }
     std::array<double, 4> bounds() const { return box_; }  // x min, y min, x max, y max
 

@@ -31,6 +31,41 @@ bool beyondLine(const gis::Point& p, const gis::Point& q, const gis::Point& r, c
     return (crossR > reach + errR && crossS > reach + errS) || (crossR < -(reach + errR) && crossS < -(reach + errS));
 }
 
+// Sorts by key. Along a ring the keys rise and fall in long runs (a round
+// outline is one rising and one falling run): the runs are taken as they
+// are and merged, which costs little more than reading them.
+using Keyed = std::pair<double, std::uint32_t>;
+
+void sortByRuns(std::vector<Keyed>& items, std::vector<Keyed>& other, std::vector<std::size_t>& bounds) {
+    const std::size_t n = items.size();
+    bounds.assign(1, 0);
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i + 1;
+        if (j < n && items[j] < items[i]) {
+            while (j < n && items[j] < items[j - 1]) ++j;
+            std::reverse(items.begin() + static_cast<std::ptrdiff_t>(i), items.begin() + static_cast<std::ptrdiff_t>(j));
+        } else {
+            while (j < n && !(items[j] < items[j - 1])) ++j;
+        }
+        bounds.push_back(j);
+        i = j;
+    }
+    other.resize(n);
+    std::vector<std::size_t> merged;
+    while (bounds.size() > 2) {
+        merged.assign(1, 0);
+        for (std::size_t r = 0; r + 1 < bounds.size(); r += 2) {
+            const auto at = [&](std::size_t k) { return items.begin() + static_cast<std::ptrdiff_t>(k); };
+            const std::size_t mid = bounds[r + 1];
+            const std::size_t end = r + 2 < bounds.size() ? bounds[r + 2] : mid;
+            std::merge(at(bounds[r]), at(mid), at(mid), at(end), other.begin() + static_cast<std::ptrdiff_t>(bounds[r]));
+            merged.push_back(end);
+        }
+        items.swap(other);
+        bounds.swap(merged);
+    }
+}
+
 }  // namespace
 
 bool edgesApart(const gis::Ring& ring, double distance) {
@@ -42,7 +77,7 @@ bool edgesApart(const gis::Ring& ring, double distance) {
     std::vector<EdgeBox> boxes(n);
     // Sorted by the boxes' left ends; the keys travel with the edge numbers
     // only, so the sort moves 16 bytes an entry.
-    std::vector<std::pair<double, std::uint32_t>> order(n);
+    std::vector<Keyed> order(n);
     for (std::size_t k = 0; k < n; ++k) {
         const gis::Point& p = ring[k];
         const gis::Point& q = ring[k + 1 == n ? 0 : k + 1];
@@ -59,11 +94,15 @@ bool edgesApart(const gis::Ring& ring, double distance) {
     if (!std::isfinite(reach)) {
         return false;
     }
-    std::sort(order.begin(), order.end());
+    {
+        std::vector<Keyed> other;
+        std::vector<std::size_t> bounds;
+        sortByRuns(order, other, bounds);
+    }
 
     // A dense comb keeps some ten teeth side by side; far more means a ring
     // folded over itself, which the caller searches its own way.
-    const std::size_t budget = 32 * n + 64;
+    const std::size_t budget = 128 * n + 64;
     std::size_t work = 0;
     std::vector<std::uint32_t> active;  // edges still within reach in x
     for (const auto& [left, edge] : order) {

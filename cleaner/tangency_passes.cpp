@@ -44,7 +44,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
         const gis::Ring& ring = polygon_.parts[i];
         const std::size_t n = ring.size();
         if (n < kMinimumTouchingVertices) {
-            addIfRing(result, gis::Ring(ring));
+            addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
         }
         // The first coinciding pair with the outer index running first, so A < B.
@@ -52,7 +52,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
             ring, identicalMargin(cleaner_search::magnitude(ring)),
             [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, edgesApartOnEdgeMargin(ring));
         if (!pair) {
-            addIfRing(result, gis::Ring(ring));
+            addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
         }
         const auto [first, second] = *pair;
@@ -91,7 +91,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
         const gis::Ring& ring = polygon_.parts[i];
         const std::size_t n = ring.size();
         if (n < kMinimumTouchingVertices) {
-            addIfRing(result, gis::Ring(ring));
+            addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
         }
         // First touching: edge (s, s + 1) in order, then vertex t in order. The
@@ -117,7 +117,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
             cleaner_search::firstOnEdge(ring, onEdgeMargin(cleaner_search::magnitude(ring)), touches,
                                         edgesApartOnEdgeMargin(ring));
         if (!touching) {
-            addIfRing(result, gis::Ring(ring));
+            addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
         }
         const auto [s, t] = *touching;

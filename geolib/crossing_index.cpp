@@ -47,7 +47,10 @@
 // Cost: linear for the chains, n log n at worst for the sweep on rings whose
 // edges are spread out. Rings whose monotone stretches are many and long and
 // lie over each other (deep spikes all around one centre) cost the number of
-// overlapping stretch boxes, as for any box-based search.
+// overlapping stretch boxes, as for any box-based search: past a cap of
+// enumeration steps per edge this search gives up and the sweep over X
+// (crossing_sweep.cpp) answers instead; only when that gives up as well does
+// the box search run to its end.
 //
 // Falls back to the plain scan (documented in crossing.h) for rings of fewer
 // than 4 points, for a coordinate or a pad that is not finite, and when the
@@ -55,6 +58,7 @@
 
 #include "geolib/crossing.h"
 #include "geolib/crossing_pair.h"
+#include "geolib/crossing_sweep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -185,9 +189,12 @@ private:
 
 class IndexedSearch {
 public:
-    IndexedSearch(std::span<const PlyvetXY> ring, std::int32_t startA, std::int32_t startB)
+    // `enumerationCap` bounds the steps of the box-pair enumeration; past it
+    // the search stops early and gaveUp() tells.
+    IndexedSearch(std::span<const PlyvetXY> ring, std::int32_t startA, std::int32_t startB,
+                  std::size_t enumerationCap = std::numeric_limits<std::size_t>::max() - 1)
         : ring_(ring), n_(static_cast<std::int32_t>(ring.size())), startA_(startA),
-          firstB_(startA != 0 || startB != 0 ? startB : 1) {}
+          firstB_(startA != 0 || startB != 0 ? startB : 1), enumerationCap_(enumerationCap) {}
 
     // False when a value is not finite: the caller then runs the plain scan.
     bool buildChains() {
@@ -376,6 +383,19 @@ private:
         stopped_ = repeated_.has_value();
     }
 
+    // Counts a step of the candidate enumeration; true once there were more
+    // than the cap allows (the search is then given up).
+    bool overBudget() {
+        if (++enumerated_ <= enumerationCap_) return false;
+        enumerated_ = enumerationCap_ + 1;
+        return true;
+    }
+
+public:
+    // Whether the enumeration of box pairs was given up at its cap.
+    bool gaveUp() const { return enumerated_ > enumerationCap_; }
+
+private:
     // No pair whose lower edge is `lowest` or later can beat the best finding.
     bool beyondBest(std::int32_t lowest) const {
         return stopped_ || (settled_ && best_ && lowest > best_->a);
@@ -409,7 +429,7 @@ private:
     // get new boxes.
     void overlapStretches(const Chain& c1, std::int32_t s1, std::int32_t e1, const Box& b1,
                           const Chain& c2, std::int32_t s2, std::int32_t e2, const Box& b2) {
-        if (beyondBest(std::min(s1, s2))) return;
+        if (beyondBest(std::min(s1, s2)) || overBudget()) return;
         if (s1 == e1 && s2 == e2) {
             consider(s1, s2, c1.pad, c2.pad);
             return;
@@ -454,11 +474,13 @@ private:
         sortByKey(order);
         std::vector<Chain> active;  // copies with their boxes, in one block
         for (const auto& [start, ci] : order) {
+            if (gaveUp()) return;
             const Chain c = chain(static_cast<std::size_t>(ci));
             std::size_t kept = 0;
             for (const Chain& other : active) {
                 if (hi(other.box) < start) continue;  // behind the sweep for good
                 active[kept++] = other;
+                if (overBudget()) continue;
                 if (overlaps(other.box, c.box) && !beyondBest(std::min(other.first, c.first)))
                     overlapStretches(other, other.first, other.last, other.box, c, c.first, c.last,
                                      c.box);
@@ -490,21 +512,30 @@ private:
     std::optional<RepeatedVertex> repeated_;
     bool sawNonAdjacent_ = false;
     std::optional<Best> best_;
+    std::size_t enumerated_ = 0;
+    std::size_t enumerationCap_;
 };
 
 }  // namespace
 
-std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
-                                     std::int32_t& b, PlyvetXY& point) {
-    const auto n = static_cast<std::int32_t>(ring.size());
-    if (n < 4) return findFirstMeetingPlain(ring, a, b, point);
-    if (!validResume(a, b, n)) return kFailure;
+namespace {
 
+// Steps of the box-pair enumeration per edge before the sweep is tried: the
+// benchmark shapes other than spikes take at most about 10 per edge, thin
+// spikes around one centre thousands.
+constexpr std::size_t kEnumerationPerEdge = 32;
+constexpr std::size_t kEnumerationBase = 20000;
+
+// The box search; nothing when it stopped at `cap` steps.
+std::optional<std::int32_t> searchByBoxes(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                          std::int32_t& b, PlyvetXY& point, std::size_t cap) {
+    const auto n = static_cast<std::int32_t>(ring.size());
     std::optional<IndexedSearch::Best> best;
     try {
-        IndexedSearch search(ring, a, b);
+        IndexedSearch search(ring, a, b, cap);
         if (!search.buildChains()) return findFirstMeetingPlain(ring, a, b, point);
         search.findCandidates();
+        if (search.gaveUp()) return std::nullopt;
         if (const auto repeated = search.firstRepeatedVertex())
             return reportRepeatedVertex(*repeated, n, a, b, point, ring);
         best = search.best();
@@ -520,6 +551,27 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
     a = 0;
     b = 0;
     return kNoFinding;
+}
+
+}  // namespace
+
+// Box pairs by the thousand per edge (thin spikes around one centre): the
+// sweep, which proves most edges apart without pairing them; when it gives
+// up too, the box search runs to its end.
+std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                     std::int32_t& b, PlyvetXY& point) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    if (n < 4) return findFirstMeetingPlain(ring, a, b, point);
+    if (!validResume(a, b, n)) return kFailure;
+
+    const std::size_t cap = kEnumerationPerEdge * ring.size() + kEnumerationBase;
+    if (const auto found = searchByBoxes(ring, a, b, point, cap)) return *found;
+    try {
+        if (const auto found = findFirstMeetingSwept(ring, a, b, point)) return *found;
+    } catch (const std::bad_alloc&) {
+        // the box search needs less memory
+    }
+    return *searchByBoxes(ring, a, b, point, std::numeric_limits<std::size_t>::max() - 1);
 }
 
 }  // namespace plyvet::geolib::core

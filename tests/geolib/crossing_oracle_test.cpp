@@ -10,6 +10,8 @@
 #include "bench/ring_shapes.h"
 #include "library_fixture.h"
 #include "geolib/crossing.h"
+#include "geolib/crossing_pair.h"
+#include "geolib/crossing_sweep.h"
 #include "geolib/plyvet_fenv.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +52,17 @@ Outcome run(Search search, const Ring& ring, std::int32_t a, std::int32_t b) {
     return out;
 }
 
+// The sweep on its own; kDeclined where it gives up or cannot be asked (fewer
+// than 4 points). A resume position outside the rule fails, as in the searches.
+constexpr std::int32_t kDeclined = 99;
+
+std::int32_t swept(std::span<const PlyvetXY> ring, std::int32_t& a, std::int32_t& b,
+                   PlyvetXY& point) {
+    if (ring.size() < 4) return kDeclined;
+    if (!core::validResume(a, b, static_cast<std::int32_t>(ring.size()))) return core::kFailure;
+    return core::findFirstMeetingSwept(ring, a, b, point).value_or(kDeclined);
+}
+
 bool sameBits(double x, double y) {
     return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
 }
@@ -76,6 +89,8 @@ std::string describe(const Ring& ring) {
 // Counts rings and calls; reports the first few differences in full.
 class Oracle {
 public:
+    explicit Oracle(Search tested = core::findFirstMeetingIndexed) : tested_(tested) {}
+
     // One ring: the full scan, the resumes after each finding, random resumes.
     void check(const std::string& family, const Ring& ring, Random& random, int maxResumes = 5) {
         ++rings_;
@@ -98,13 +113,15 @@ public:
     Outcome compare(const std::string& family, const Ring& ring, std::int32_t a, std::int32_t b) {
         ++calls_;
         const Outcome plain = run(core::findFirstMeetingPlain, ring, a, b);
-        const Outcome indexed = run(core::findFirstMeetingIndexed, ring, a, b);
-        if (!same(plain, indexed)) {
+        const Outcome indexed = run(tested_, ring, a, b);
+        if (indexed.code == kDeclined) {
+            ++declined_;
+        } else if (!same(plain, indexed)) {
             ++differences_;
             if (differences_ <= 5)
                 ADD_FAILURE() << family << ", n = " << ring.size() << ", resume (" << a << ", "
                               << b << ")\n  plain:   " << describe(plain)
-                              << "\n  indexed: " << describe(indexed) << "\n  ring: "
+                              << "\n  tested:  " << describe(indexed) << "\n  ring: "
                               << describe(ring);
         }
         findings_ += plain.code > 0;
@@ -115,9 +132,11 @@ public:
     int calls() const { return calls_; }
     int findings() const { return findings_; }
     int differences() const { return differences_; }
+    int declined() const { return declined_; }
 
 private:
-    int rings_ = 0, calls_ = 0, findings_ = 0, differences_ = 0;
+    Search tested_;
+    int rings_ = 0, calls_ = 0, findings_ = 0, differences_ = 0, declined_ = 0;
 };
 
 double uniform(Random& random, double lo, double hi) {
@@ -260,9 +279,8 @@ void inject(Random& random, Ring& ring, Feature feature, int decimals) {
     if (decimals >= 0) roundTo(ring, decimals);
 }
 
-TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
-    Random random(20261206);
-    Oracle oracle;
+// The generated families every search is compared on.
+void checkGeneratedRings(Oracle& oracle, Random& random) {
     const auto size = [&](std::int32_t lo, std::int32_t hi) { return pick(random, lo, hi); };
 
     // The benchmark shapes, small, plain and with a late crossing.
@@ -314,13 +332,138 @@ TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
                    decimals);
         oracle.check("features", ring, random);
     }
+}
 
+TEST(CrossingOracle, IndexedSearchMatchesThePlainScan) {
+    Random random(20261206);
+    Oracle oracle;
+    checkGeneratedRings(oracle, random);
     std::printf("%d rings, %d calls, %d findings, %d differences\n", oracle.rings(),
                 oracle.calls(), oracle.findings(), oracle.differences());
     EXPECT_GE(oracle.rings(), 10000);
     // Most calls must find something, or the comparison proves little.
     EXPECT_GT(oracle.findings(), oracle.calls() / 3);
     EXPECT_EQ(oracle.differences(), 0);
+}
+
+// The sweep on the same families, on its own: it may give up only where
+// many edges lie close together, and must agree bit for bit wherever it answers.
+TEST(CrossingOracle, SweepMatchesThePlainScan) {
+    Random random(20261206);
+    Oracle oracle(swept);
+    checkGeneratedRings(oracle, random);
+    std::printf("%d rings, %d calls, %d findings, %d declined, %d differences\n", oracle.rings(),
+                oracle.calls(), oracle.findings(), oracle.declined(), oracle.differences());
+    EXPECT_LT(oracle.declined(), oracle.calls() / 20);
+    EXPECT_EQ(oracle.differences(), 0);
+}
+
+// Thin spikes all around one centre, the rings whose edge boxes overlap by
+// the thousand: radius alternating between 1 and 1 - depth, on the decimal
+// grid, around an origin that may lie far away.
+Ring spikeRing(Random& random, std::int32_t spikes, double radius, double depth, int decimals,
+               PlyvetXY centre) {
+    Ring ring;
+    for (std::int32_t i = 0; i < 2 * spikes; ++i) {
+        const double angle = 3.141592653589793 * (i + uniform(random, -0.2, 0.2)) / spikes;
+        const double r = radius * (i % 2 == 0 ? 1.0 : 1.0 - depth);
+        ring.push_back({centre.x + r * std::cos(angle), centre.y + r * std::sin(angle)});
+    }
+    roundTo(ring, decimals);
+    return ring;
+}
+
+// What a spike ring gets put into it, next to a random spike.
+enum class SpikeFault {
+    None,
+    LateCrossing,   // an edge near the end crosses the edge two before it
+    TipOnNeighbour,  // a tip moved onto a point of the next spike's edge
+    TipNearNeighbour,  // a tip moved to within or just beyond the rounding's half unit
+    Retrace,        // two vertices laid back over an edge: a collinear overlap
+    SharedTip,      // a tip moved onto the next tip: a repeated vertex
+    Count
+};
+
+void putInto(Random& random, Ring& ring, SpikeFault fault, int decimals) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    const std::int32_t k = 2 * pick(random, 0, n / 2 - 2);  // a tip; k + 2 is the next one
+    const auto at = [&](std::int32_t i) { return ring[static_cast<std::size_t>(i % n)]; };
+    const auto along = [&](std::int32_t edge, double t) {
+        const PlyvetXY p = at(edge), q = at(edge + 1);
+        return PlyvetXY{p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)};
+    };
+    switch (fault) {
+    case SpikeFault::None: break;
+    case SpikeFault::LateCrossing: bench::addLateCrossing(ring); break;
+    case SpikeFault::TipOnNeighbour:
+        ring[static_cast<std::size_t>(k)] = along(k + 1, pick(random, 1, 3) / 4.0);
+        break;
+    case SpikeFault::TipNearNeighbour: {
+        static constexpr double kOffsets[] = {0.0, 0.00004, 0.00005, 0.00006, 0.0001, 0.00011};
+        PlyvetXY m = along(k + 1, 0.5);
+        (pick(random, 0, 1) ? m.x : m.y) +=
+            kOffsets[pick(random, 0, 5)] * (pick(random, 0, 1) ? 1 : -1);
+        ring[static_cast<std::size_t>(k)] = m;
+        break;
+    }
+    case SpikeFault::Retrace: {
+        const std::int32_t j = pick(random, 0, n - 2);
+        const PlyvetXY p = along(j, 0.25), q = along(j, 0.75);
+        ring.insert(ring.begin() + j + 1, {q, p});
+        break;
+    }
+    case SpikeFault::SharedTip: ring[static_cast<std::size_t>(k)] = at(k + 2); break;
+    case SpikeFault::Count: break;
+    }
+    if (decimals >= 0) roundTo(ring, decimals);
+}
+
+// Spike rings with every fault, in metres and in degrees, compared for the box
+// search and the sweep, with resumes after every finding and at random places.
+TEST(CrossingOracle, SpikeRingsAgreeWithThePlainScan) {
+    Random random(424242);
+    Oracle indexed, sweep(swept);
+    int spikeRings = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const bool degrees = i % 3 == 2;
+        const int decimals = degrees ? pick(random, 5, 7) : pick(random, 1, 4);
+        const double radius = degrees ? uniform(random, 0.001, 0.05) : uniform(random, 5.0, 500.0);
+        const PlyvetXY centre = degrees ? PlyvetXY{uniform(random, 5, 15), uniform(random, 45, 55)}
+                                        : PlyvetXY{std::array{0.0, 3.5e5, -1e6}[i % 3 == 0 ? 0 : 1],
+                                                   uniform(random, -1e3, 5e6)};
+        Ring ring = spikeRing(random, pick(random, 24, 100), radius, uniform(random, 0.2, 0.95),
+                              decimals, centre);
+        const auto fault = static_cast<SpikeFault>(i % static_cast<int>(SpikeFault::Count));
+        putInto(random, ring, fault, decimals);
+        if (i % 4 == 3) putInto(random, ring, SpikeFault::TipNearNeighbour, decimals);
+        const std::string family = "spikes, fault " + std::to_string(static_cast<int>(fault));
+        indexed.check(family, ring, random, 4);
+        sweep.check(family, ring, random, 4);
+        ++spikeRings;
+    }
+    std::printf("%d spike rings; sweep: %d calls, %d findings, %d declined\n", spikeRings,
+                sweep.calls(), sweep.findings(), sweep.declined());
+    EXPECT_GT(sweep.findings(), sweep.calls() / 3);
+    EXPECT_LT(sweep.declined(), sweep.calls() / 20);
+    EXPECT_EQ(indexed.differences() + sweep.differences(), 0);
+}
+
+// Rings large enough that the box search stops at its cap and hands over to
+// the sweep: the search the export takes, and the sweep on its own (which
+// must answer), give the plain scan's answers, full and resumed.
+TEST(CrossingOracle, LargeSpikeRingsTakeTheSweep) {
+    Random random(99);
+    Oracle chosen(core::findFirstMeeting), sweep(swept);
+    for (int i = 0; i < 4; ++i) {
+        Ring ring = bench::makeRing(bench::Shape::Spikes, 1800, random(), 1.0, 3);
+        const auto fault = static_cast<SpikeFault>(i % static_cast<int>(SpikeFault::Count));
+        putInto(random, ring, fault, 3);
+        chosen.check("large spikes", ring, random, 2);
+        sweep.check("large spikes", ring, random, 2);
+    }
+    EXPECT_GT(chosen.findings(), 2);
+    EXPECT_EQ(sweep.declined(), 0);
+    EXPECT_EQ(chosen.differences() + sweep.differences(), 0);
 }
 
 // Four points a few units in the last place apart in X and a few

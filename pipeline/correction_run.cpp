@@ -145,7 +145,15 @@ bool CorrectionRun::copyRecords(PreparedExport& job, FileResult& result) {
             report_->labelName = label_.name;
             report_->labelValue = labelValue_;
         }
-        const Verdict verdict = copyRecord(job, record);
+        Verdict verdict = Verdict::Stop;
+        {
+            struct Flush {
+                CorrectionRun& run;
+                ~Flush() { run.flushRecordLines(); }
+            } flush{*this};
+            holdingLines_ = true;
+            verdict = copyRecord(job, record);
+        }
         if (report_) {
             // Unchanged polygons that were written are not worth a report.
             if (verdict != Verdict::Write || report_->before != report_->after || !report_->lines.empty()) {
@@ -239,8 +247,28 @@ void CorrectionRun::actionTaken(std::string_view text) {
     if (c.written) objectLine(" ( " + std::string(text) + " )");
 }
 
+void CorrectionRun::flushRecordLines() noexcept {
+    holdingLines_ = false;
+    try {
+        checkLog_.appendLines(heldLines_);
+    } catch (...) {
+        // Out of memory while joining the lines: write them one by one.
+        for (const std::string& line : heldLines_) {
+            try {
+                checkLog_.append(line);
+            } catch (...) {
+            }
+        }
+    }
+    heldLines_.clear();
+}
+
 void CorrectionRun::recordLine(std::string_view line) {
-    checkLog_.append(line);
+    if (holdingLines_) {
+        heldLines_.emplace_back(line);
+    } else {
+        checkLog_.append(line);
+    }
     if (report_) report_->lines.emplace_back(line);
 }
 

@@ -66,6 +66,8 @@ private:
     };
 
     void recordLine(std::string_view line);
+    // Writes the lines held back for the current record, in one write.
+    void flushRecordLines() noexcept;
     bool correct(std::string& path, FileResult& result);
     bool copyRecords(PreparedExport& job, FileResult& result);
     Verdict copyRecord(PreparedExport& job, int record);
@@ -91,6 +93,10 @@ private:
     RecordLog recordLog_{*this};
     RunObserver* observer_ = nullptr;
     std::optional<RecordReport> report_;  // the current record's, while an observer listens
+    // The check-log lines of the record being corrected: they go to disk
+    // together when it is done, one write instead of one a line.
+    bool holdingLines_ = false;
+    std::vector<std::string> heldLines_;
     std::optional<PolygonRepair> repair_;
     ActionCounters counters_;
     ObjectLabel label_;

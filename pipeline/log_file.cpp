@@ -36,7 +36,12 @@ bool LogFile::create() const {
 }
 
 bool LogFile::append(std::string_view utf8Line) const {
-    if (path_.empty()) return true;
+    const std::string line(utf8Line);
+    return appendLines(std::span<const std::string>(&line, 1));
+}
+
+bool LogFile::appendLines(std::span<const std::string> utf8Lines) const {
+    if (path_.empty() || utf8Lines.empty()) return true;
     // A file removed since the last line is created again; fstat on the open
     // descriptor is far cheaper than opening the path.
     struct stat st {};
@@ -49,10 +54,13 @@ bool LogFile::append(std::string_view utf8Line) const {
         if (d->fd < 0) return false;
         open_ = std::move(d);
     }
-    std::string bytes = text::utf8ToCp1252(utf8Line);
-    // A line of the log is one line on disk whatever the text holds; embedded
-    // CR LF pairs (multi-line messages) are kept as they are.
-    bytes += "\r\n";
+    std::string bytes;
+    for (const std::string& line : utf8Lines) {
+        // A line of the log is one line on disk whatever the text holds;
+        // embedded CR LF pairs (multi-line messages) are kept as they are.
+        bytes += text::utf8ToCp1252(line);
+        bytes += "\r\n";
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(open_->fd, bytes.data() + done, bytes.size() - done);

@@ -1,7 +1,8 @@
 #pragma once
 // A text log written line by line: each line goes to disk in Windows-1252
 // with CR LF in one unbuffered write, so the file is complete after every
-// line and can be read during a run.
+// line and can be read during a run. A group of lines (those of one record)
+// can go in one write as well: the file then holds all of them or none.
 //
 // The file is opened for appending at the first line and kept open (copies
 // of a LogFile share the descriptor): opening and closing it for every line
@@ -15,6 +16,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace plyvet {
@@ -33,6 +36,9 @@ public:
     // Appends one line (UTF-8 in, Windows-1252 on disk). False when the file
     // cannot be opened or written; a log that is not set swallows the line.
     bool append(std::string_view utf8Line) const;
+
+    // Appends the lines in one write, as append() does each of them.
+    bool appendLines(std::span<const std::string> utf8Lines) const;
 
     void writeLine(std::string_view utf8Line) override { append(utf8Line); }
 

@@ -71,6 +71,29 @@ TEST_F(LogFileTest, SameBytesAsALogOpenedForEveryLine) {
     EXPECT_EQ(contents(file("u.log")), "Gr\xFC\xDF" "e \x96 5 m\xB2 ?\r\n");
 }
 
+// A record's lines in one write: the same bytes as line by line, also for a
+// group that holds nothing, empty lines or line breaks; a log deleted before
+// the group is created anew with the whole group.
+TEST_F(LogFileTest, GroupOfLinesGivesTheBytesOfItsLines) {
+    const std::vector<std::vector<std::string>> groups = {
+        {"Polygon mit der FID 1 ( Laufrichtung korrigiert )", "", "Fläche: 0,5m²"},
+        {},
+        {"ein\r\nzwei", "€ – ✓"},
+        {std::string(70000, 'x'), "danach"},
+    };
+    const LogFile log(file("ours_k.log"));
+    for (const auto& group : groups) {
+        ASSERT_TRUE(log.appendLines(group));
+        for (const std::string& line : group) appendPlain(file("plain_k.log"), line);
+        ASSERT_EQ(contents(file("ours_k.log")), contents(file("plain_k.log")));
+    }
+    fs::remove(file("ours_k.log"));
+    const std::vector<std::string> late = {"drei", "vier"};
+    ASSERT_TRUE(log.appendLines(late));
+    EXPECT_EQ(contents(file("ours_k.log")), "drei\r\nvier\r\n");
+    EXPECT_FALSE(LogFile(file("kein/ordner.log")).appendLines(late));
+}
+
 TEST_F(LogFileTest, DeletedLogIsCreatedAgainAtTheNextLine) {
     const LogFile log(file("a_k.log"));
     ASSERT_TRUE(log.append("eins"));

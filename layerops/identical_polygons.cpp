@@ -20,6 +20,7 @@ IdenticalPolygons::IdenticalPolygons(Ui& ui, RunSettings& settings, RunOptions& 
       toleranceText_(std::move(tolerance)) {}
 
 bool IdenticalPolygons::run(std::vector<std::string>& list) {
+    settings_.continueRun = true;  // a refusal in an earlier run stopped that run only
     return walkList(list, ui_, programLog_, settings_, true,
                     [this](const std::string& path) { return DeleteIdenticalPols(path); });
 }

@@ -27,6 +27,7 @@ OverlapCheck::OverlapCheck(Ui& ui, RunSettings& settings, RunOptions& options, L
       toleranceText_(std::move(tolerance)) {}
 
 bool OverlapCheck::run(const std::vector<std::string>& list) {
+    settings_.continueRun = true;  // a refusal in an earlier run stopped that run only
     std::vector<std::string> walked = list;  // nothing leaves the list
     return walkList(walked, ui_, programLog_, settings_, false,
                     [this](const std::string& path) { return ChkOverlappingPols(path); });

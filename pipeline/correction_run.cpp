@@ -30,6 +30,8 @@ CorrectionRun::CorrectionRun(Ui& ui, RunSettings& settings, RunOptions& options,
     : ui_(ui), settings_(settings), options_(options), programLog_(std::move(programLog)), database_(database) {}
 
 void CorrectionRun::run(std::vector<std::string>& list) {
+    // A refusal in an earlier run stopped that run; this one starts afresh.
+    settings_.continueRun = true;
     ui_.setStatus("");
     if (list.empty()) {
         ui_.setStatus("Liste enthält keine Pfade.");

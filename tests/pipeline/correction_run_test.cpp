@@ -191,6 +191,27 @@ TEST_F(CorrectionRunTest, LongBaseNameAskedAndRefusalStopsTheRun) {
     EXPECT_FALSE(fs::exists(out / "abcdefghi_x.shp"));
 }
 
+// A refusal stops the run it happens in, not every later one: the next run
+// goes on past a file that fails for another reason (no .dbf).
+TEST_F(CorrectionRunTest, RefusalInOneRunDoesNotStopTheNext) {
+    const fs::path nine = source(mixedLayer(), "abcdefghi");
+    const fs::path good = source(mixedLayer(), "gut");
+    sg::write(mixedLayer(), src / "ohnedbf");
+    fs::remove(src / "ohnedbf.dbf");
+    CorrectionRun run(ui, settings, options, programLog());
+    std::vector<std::string> first = {nine.string()};
+    ui.answers = {Answer::No};
+    run.run(first);
+    ASSERT_FALSE(settings.continueRun);
+    std::vector<std::string> second = {good.string(), (src / "ohnedbf.shp").string()};
+    run.run(second);
+    EXPECT_TRUE(fs::exists(out / "gut_x.shp"));
+    EXPECT_EQ(second, std::vector<std::string>{});
+    ASSERT_EQ(run.results().size(), 3u);
+    EXPECT_FALSE(run.results()[1].corrected);
+    EXPECT_TRUE(run.results()[2].corrected);
+}
+
 TEST_F(CorrectionRunTest, LongBaseNameAcceptedOrIgnored) {
     const fs::path nine = source(mixedLayer(), "abcdefghi");
     ui.answers = {Answer::Yes};

@@ -16,10 +16,8 @@ namespace plyvet::cleaner_search {
 // True only when every two edges of the closed ring whose index ranges share
 // no vertex (edge k runs from vertex k to vertex k + 1, the last back to 0)
 // are more than `distance` apart in x or in y at every pair of their points.
-// False for rings of fewer than 4 vertices, for coordinates or a distance
-// that are not finite, whenever the floating-point error leaves the answer
-// open, and when the ring is so folded that telling would cost more than a
-// few comparisons per edge (the caller then searches the plain way).
+// False whenever geolib::edgesApart (geolib/edge_separation.h) is, which
+// says when that is; the budget is some hundred comparisons per edge.
 bool edgesApart(const gis::Ring& ring, double distance);
 
 }  // namespace plyvet::cleaner_search

@@ -112,5 +112,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      *swept, sa, sb, sweptPoint.x, sweptPoint.y, plainCode, pa, pb, plainPoint.x, plainPoint.y);
         fuzz::brokenPromise("the sweep differs from the plain scan");
     }
+
+    std::int32_t qa = a0;
+    std::int32_t qb = b0;
+    PlyvetXY spacedPoint = sentinel;
+    const auto spaced = geolib::core::findFirstMeetingSpaced(ring, qa, qb, spacedPoint);
+    if (spaced && (*spaced != plainCode || qa != pa || qb != pb || !sameBits(spacedPoint, plainPoint))) {
+        std::fprintf(stderr, "spaced: %d (%d, %d) point (%.17g, %.17g); plain scan: %d (%d, %d) point (%.17g, %.17g)\n",
+                     *spaced, qa, qb, spacedPoint.x, spacedPoint.y, plainCode, pa, pb, plainPoint.x, plainPoint.y);
+        fuzz::brokenPromise("the spaced-ring answer differs from the plain scan");
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "geolib/plyvet_core.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace plyvet::geolib::core {
@@ -26,6 +27,16 @@ std::int32_t findFirstMeetingPlain(std::span<const PlyvetXY> ring, std::int32_t&
 // memory is short it can still answer where the plain scan gives up.
 std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
                                      std::int32_t& b, PlyvetXY& point);
+
+// The plain scan's answer for a spaced ring, one whose edges that share no
+// vertex all lie further apart than any pair test can bridge (only
+// neighbours can meet there), in one sweep over the edges; nothing when the
+// ring is not spaced, has a coordinate that is not finite, or is too folded
+// to tell in a few steps per edge. a, b and point are written only when an
+// answer is returned. Expects n >= 4 and a resume position that validResume
+// accepts. Throws std::bad_alloc when its tables cannot be allocated.
+std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                                   std::int32_t& b, PlyvetXY& point);
 
 // Rings below this many points go straight to the plain scan: the index does
 // not pay for itself there.

@@ -59,6 +59,7 @@
 #include "geolib/crossing.h"
 #include "geolib/crossing_pair.h"
 #include "geolib/crossing_sweep.h"
+#include "geolib/edge_separation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -95,6 +96,23 @@ struct Chain {
 };
 
 int direction(double from, double to) { return (to > from) - (to < from); }
+
+// Whether edge k and the edge after it (edge 0 after the last) can meet at
+// all. Neighbours only meet when edge k + 1 runs back over edge k: both
+// vertical with opposite directions in Y, or on one line record with
+// opposite directions in X (with X running on, the shared end point is a
+// touching of neighbours).
+bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    const std::int32_t k1 = k + 1 < n ? k + 1 : 0;
+    const std::int32_t k2 = k1 + 1 < n ? k1 + 1 : 0;
+    const PlyvetXY& p = ring[k];
+    const PlyvetXY& q = ring[k1];
+    const PlyvetXY& r = ring[k2];
+    const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
+    if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
+    return sx1 == -sx2;
+}
 
 // The first repeated vertex of the ring when every vertex that takes part in a
 // repetition is among `candidates` (indexes, in any order, repeats allowed).
@@ -306,20 +324,7 @@ private:
         return j == i + 1 || (i == 0 && j == n_ - 1);
     }
 
-    // Whether edge k and the edge after it can meet at all. Neighbours only
-    // meet when edge k + 1 runs back over edge k: both vertical with opposite
-    // directions in Y, or on one line record with opposite directions in X
-    // (with X running on, the shared end point is a touching of neighbours).
-    bool mayFoldBack(std::int32_t k) const {
-        const std::int32_t k1 = k + 1 < n_ ? k + 1 : 0;
-        const std::int32_t k2 = k1 + 1 < n_ ? k1 + 1 : 0;
-        const PlyvetXY& p = ring_[k];
-        const PlyvetXY& q = ring_[k1];
-        const PlyvetXY& r = ring_[k2];
-        const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
-        if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
-        return sx1 == -sx2;
-    }
+    bool mayFoldBack(std::int32_t k) const { return neighboursMayMeet(ring_, k); }
 
     // Whether the edges i and j are more than `gap` apart in the maximum norm,
     // judged across the normal of each edge: the points of one edge all lie on
@@ -557,15 +562,102 @@ std::optional<std::int32_t> searchByBoxes(std::span<const PlyvetXY> ring, std::i
 
 }  // namespace
 
-// Box pairs by the thousand per edge (thin spikes around one centre): the
-// sweep, which proves most edges apart without pairing them; when it gives
-// up too, the box search runs to its end.
+namespace {
+
+// Rings up to this many points first ask whether they are spaced (below):
+// for them the box search's tables cost more than the whole question, and a
+// spaced ring is answered in one sweep ...
+constexpr std::int32_t kSpacedRingMaximum = 4096;
+constexpr std::size_t kSpacedWorkPerEdge = 64;
+// ... and when X turns back at one vertex in this many or more.
+constexpr std::int32_t kSpacedTurnShare = 4;
+
+// Whether X turns back at one vertex in kSpacedTurnShare or more: rings of
+// long monotone runs are what the box search does best.
+bool turnsOften(std::span<const PlyvetXY> ring) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    std::int32_t turns = 0;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const PlyvetXY& p = ring[k];
+        const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
+        const PlyvetXY& r = ring[k + 2 < n ? k + 2 : k + 2 - n];
+        turns += direction(p.x, q.x) * direction(q.x, r.x) < 0;
+    }
+    return turns >= n / kSpacedTurnShare;
+}
+
+}  // namespace
+
+// A spaced ring: its edges that share no vertex all lie further apart than
+// any accepting pair test reaches, twice the sum of two pads (see the top of
+// this file), each at most `widest`. Only neighbouring edges can meet there,
+// and no vertex repeats another (a zero-length edge brings the edges on either
+// side of it together, so such a ring is never spaced).
+std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                                   std::int32_t& b, PlyvetXY& point) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    double largestY = 0.0, lowY = ring[0].y, highY = ring[0].y, steep = 0.0;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const PlyvetXY& p = ring[k];
+        const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
+        if (!(std::fabs(p.x) <= kLargest && std::fabs(p.y) <= kLargest)) return std::nullopt;
+        largestY = std::max(largestY, std::fabs(p.y));
+        lowY = std::min(lowY, p.y);
+        highY = std::max(highY, p.y);
+        if (p.x != q.x) {
+            // The slope term of a chain's pad, as the box search computes it.
+            const double ady = std::fabs(q.y - p.y), adx = std::fabs(q.x - p.x);
+            const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
+            if (!(kPadRelative * ady * ax <= kPadBase * adx))
+                steep = std::max(steep, kPadRelative * ((ady / adx) * ax));
+        }
+    }
+    // Every chain's |y| and y extent are bounded by the ring's; rounding is
+    // monotone, so no chain's pad exceeds this one.
+    const double widest = 2 * kPadBase + kPadRelative * (largestY + (highY - lowY)) + steep;
+    const double reach = 4 * widest * (1 + 0x1p-40);
+    if (!std::isfinite(reach) || !edgesApart<PlyvetXY>(ring, reach, kSpacedWorkPerEdge)) return std::nullopt;
+
+    // The neighbouring pairs in scan order from the resume position: (0, 1),
+    // (0, n - 1), (1, 2), (2, 3), ...
+    const std::int32_t startA = a;
+    const bool resumed = a != 0 || b != 0;
+    for (std::int32_t ia = startA; ia <= n - 2; ++ia) {
+        const std::int32_t firstB = (resumed && ia == startA) ? b : ia + 1;
+        for (const std::int32_t ib : {ia + 1, ia == 0 ? n - 1 : -1}) {
+            if (ib < firstB || !neighboursMayMeet(ring, ib == ia + 1 ? ia : n - 1)) continue;
+            const LineRecord la = makeLine(ring[ia], ring[ia + 1]);
+            const LineRecord lb = makeLine(ring[ib], ring[ib + 1 < n ? ib + 1 : 0]);
+            if (const auto found = testEdgePair(ring, ia, ib, la, lb)) {
+                a = ia;
+                b = ib;
+                point = found->point;
+                return found->code;
+            }
+        }
+    }
+    a = 0;
+    b = 0;
+    return kNoFinding;
+}
+
+// Small rings that turn back often (combs) are first asked whether they are
+// spaced. Then the box search; at box pairs by the thousand per edge (thin
+// spikes around one centre) the sweep, which proves most edges apart without
+// pairing them; when it gives up too, the box search runs to its end.
 std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
                                      std::int32_t& b, PlyvetXY& point) {
     const auto n = static_cast<std::int32_t>(ring.size());
     if (n < 4) return findFirstMeetingPlain(ring, a, b, point);
     if (!validResume(a, b, n)) return kFailure;
 
+    if (n <= kSpacedRingMaximum && turnsOften(ring)) {
+        try {
+            if (const auto found = findFirstMeetingSpaced(ring, a, b, point)) return *found;
+        } catch (const std::bad_alloc&) {
+            // the box search needs less memory
+        }
+    }
     const std::size_t cap = kEnumerationPerEdge * ring.size() + kEnumerationBase;
     if (const auto found = searchByBoxes(ring, a, b, point, cap)) return *found;
     try {

@@ -63,6 +63,14 @@ std::int32_t swept(std::span<const PlyvetXY> ring, std::int32_t& a, std::int32_t
     return core::findFirstMeetingSwept(ring, a, b, point).value_or(kDeclined);
 }
 
+// The spaced-ring answer on its own, declined where the ring is not spaced.
+std::int32_t spaced(std::span<const PlyvetXY> ring, std::int32_t& a, std::int32_t& b,
+                    PlyvetXY& point) {
+    if (ring.size() < 4) return kDeclined;
+    if (!core::validResume(a, b, static_cast<std::int32_t>(ring.size()))) return core::kFailure;
+    return core::findFirstMeetingSpaced(ring, a, b, point).value_or(kDeclined);
+}
+
 bool sameBits(double x, double y) {
     return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
 }
@@ -609,6 +617,65 @@ TEST(CrossingOracle, BenchmarkShapesAreSimpleUntilACrossingIsAdded) {
         const Outcome plain = run(core::findFirstMeetingPlain, ring, 0, 0);
         EXPECT_TRUE(same(plain, crossed)) << describe(plain) << " / " << describe(crossed);
     }
+}
+
+// The spaced-ring answer on its own, on every generated family and on spike
+// rings: it declines wherever two edges that share no vertex come near, and
+// must agree with the plain scan bit for bit wherever it answers.
+TEST(CrossingOracle, SpacedRingAnswerMatchesThePlainScan) {
+    Random random(20261207);
+    Oracle oracle(spaced);
+    checkGeneratedRings(oracle, random);
+    for (int i = 0; i < 600; ++i) {
+        const int decimals = pick(random, 2, 5);
+        Ring ring = spikeRing(random, pick(random, 12, 200), uniform(random, 5.0, 500.0),
+                              uniform(random, 0.05, 0.9), decimals,
+                              PlyvetXY{i % 2 ? 0.0 : 3.5e6, i % 2 ? 0.0 : 5.8e6});
+        putInto(random, ring, static_cast<SpikeFault>(i % static_cast<int>(SpikeFault::Count)),
+                decimals);
+        oracle.check("spikes", ring, random, 3);
+    }
+    std::printf("%d rings, %d calls, %d findings, %d declined\n", oracle.rings(), oracle.calls(),
+                oracle.findings(), oracle.declined());
+    EXPECT_GT(oracle.calls() - oracle.declined(), 2000);  // it answered often
+    EXPECT_EQ(oracle.differences(), 0);
+}
+
+// A comb of teeth (the benchmark's zigzag, half a unit apart) with the tip
+// after a tooth's falling edge moved to a given distance across that edge's
+// middle: outside the tooth a near miss, inside it a crossing. At distances
+// around the largest gap any pair test bridges (four pads of about 2e-4) the
+// indexed search, which tries the spaced answer first on such rings, and the
+// spaced answer alone agree with the plain scan.
+TEST(CrossingOracle, NearMissesAroundThePadDistance) {
+    Random random(77);
+    Oracle indexed, alone(spaced);
+    // Within the 4-decimal rounding's reach (up to about 0.5e-4), around the
+    // pads, around four pads, and well apart.
+    static constexpr double kGaps[] = {0.0,    0.00001, 0.00002, 0.00004, 0.00005, 0.00006, 0.0001, 0.0002,
+                                       0.0004, 0.00079, 0.0008,  0.00081, 0.0009,  0.001,   0.002,  0.01};
+    for (int i = 0; i < 640; ++i) {
+        const double gap = kGaps[static_cast<std::size_t>(i) % std::size(kGaps)];
+        const PlyvetXY centre = i % 3 == 0 ? PlyvetXY{0, 0} : PlyvetXY{3.5e6, 5.8e6};
+        Ring ring = bench::makeRing(bench::Shape::Zigzag, pick(random, 60, 400), random(), 0.5, -1);
+        for (PlyvetXY& p : ring) p = {p.x + centre.x, p.y + centre.y};
+        const auto n = static_cast<std::int32_t>(ring.size());
+        const std::int32_t e = 2 * pick(random, 0, (n - 8) / 2) + 1, v = e + 2;
+        const PlyvetXY p = ring[static_cast<std::size_t>(e)], q = ring[static_cast<std::size_t>(e + 1)];
+        const double dx = q.x - p.x, dy = q.y - p.y, length = std::hypot(dx, dy);
+        const double side = i % 5 == 4 ? -1.0 : 1.0;  // -1: into the tooth
+        ring[static_cast<std::size_t>(v)] = {(p.x + q.x) / 2 - side * gap * dy / length,
+                                             (p.y + q.y) / 2 + side * gap * dx / length};
+        if (i % 4 >= 2) roundTo(ring, 6);
+        indexed.check("near miss " + std::to_string(gap), ring, random, 2);
+        alone.check("near miss " + std::to_string(gap), ring, random, 2);
+    }
+    std::printf("%d calls, %d findings, %d declined by the spaced answer\n", alone.calls(), alone.findings(),
+                alone.declined());
+    EXPECT_GT(alone.calls() - alone.declined(), alone.calls() / 4);
+    EXPECT_GT(alone.declined(), alone.calls() / 4);
+    EXPECT_GT(alone.findings(), 50);
+    EXPECT_EQ(indexed.differences() + alone.differences(), 0);
 }
 
 // The export takes the indexed search for large rings: through GISC of the

@@ -70,6 +70,17 @@ void PreparedExport::finish() {
                                "Beim Schreiben von " + from.string() + ".* ist ein Fehler aufgetreten." +
                                    dropped(from, removeAll(from)));
         }
+        // A triple that lost one of its files while it was written (another
+        // program, a cleanup of the folder) is no output.
+        for (const char* ending : {".shp", ".shx", ".dbf"}) {
+            const fs::path part(from.string() + ending);
+            std::error_code ec;
+            if (!fs::exists(part, ec)) {
+                throw RuntimeError(err::kGisFailure, "Shapefile",
+                                   "Die Datei " + part.string() + " ist nicht mehr vorhanden." +
+                                       dropped(from, removeAll(from)));
+            }
+        }
     }
     for (const char* ending : kShapefileEndings) {
         const fs::path source(from.string() + ending);

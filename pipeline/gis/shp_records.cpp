@@ -495,23 +495,27 @@ bool RecordWriter::append(const Polygon& polygon, std::string& why) {
         }
         putLe32(head + 44, static_cast<std::uint32_t>(polygon.parts.size()));
         putLe32(head + 48, points);
-        ok = shp_.put(head, sizeof head);
+        // The whole record in one piece: a write cut short by the budget
+        // leaves the same bytes as piece by piece, the put is per record.
+        record_.resize(static_cast<std::size_t>(recordSize));
+        unsigned char* at = record_.data();
+        std::memcpy(at, head, sizeof head);
+        at += sizeof head;
         std::uint32_t start = 0;
         for (const Ring& ring : polygon.parts) {
-            unsigned char b[4];
-            putLe32(b, start);
-            ok = ok && shp_.put(b, 4);
+            putLe32(at, start);
+            at += 4;
             start += static_cast<std::uint32_t>(ring.size() + 1);
         }
-        unsigned char xy[16];
         for (const Ring& ring : polygon.parts) {
-            for (std::size_t i = 0; ok && i <= ring.size(); ++i) {
+            for (std::size_t i = 0; i <= ring.size(); ++i) {
                 const Point& p = i < ring.size() ? ring[i] : ring.front();
-                putLeDouble(xy, p.x);
-                putLeDouble(xy + 8, p.y);
-                ok = shp_.put(xy, 16);
+                putLeDouble(at, p.x);
+                putLeDouble(at + 8, p.y);
+                at += 16;
             }
         }
+        ok = shp_.put(record_.data(), static_cast<std::size_t>(at - record_.data()));
         extendBounds(polygon);
     }
     unsigned char entry[kIndexEntrySize];

@@ -187,6 +187,7 @@ private:
     int records_ = 0;
     std::array<double, 4> box_{};  // x min, y min, x max, y max of everything written
     bool closed_ = false;
+    std::vector<unsigned char> record_;  // the record being written, reused
 };
 
 }  // namespace plyvet::gis::shp

@@ -332,27 +332,8 @@ private:
     // direction (a square of half side gap spans |nx| + |ny| times gap along a
     // normal n), with the rounding error of the cross products on top.
     bool apartAcrossNormals(std::int32_t i, std::int32_t j, double gap) const {
-        return apartAcross(ring_[i], ring_[i + 1], ring_[j], vertex(j + 1), gap) ||
-               apartAcross(ring_[j], vertex(j + 1), ring_[i], ring_[i + 1], gap);
-    }
-
-    static bool apartAcross(const PlyvetXY& p, const PlyvetXY& q, const PlyvetXY& r,
-                            const PlyvetXY& s, double gap) {
-        const double dx = q.x - p.x, dy = q.y - p.y;
-        const double rx = r.x - p.x, ry = r.y - p.y;
-        const double sx = s.x - p.x, sy = s.y - p.y;
-        const double crossR = dx * ry - dy * rx;
-        const double crossS = dx * sy - dy * sx;
-        // Each difference and product carries a relative error below 2^-53, the
-        // cross product below 4 * 2^-53 of the sum of the products' sizes;
-        // 2^-48 of that sum covers it eight times over, and the reach gets the
-        // same margin for its own rounding. The absolute term covers products
-        // that fall below the normal range.
-        const double errR = 0x1p-48 * (std::fabs(dx * ry) + std::fabs(dy * rx)) + 0x1p-1000;
-        const double errS = 0x1p-48 * (std::fabs(dx * sy) + std::fabs(dy * sx)) + 0x1p-1000;
-        const double reach = gap * (std::fabs(dx) + std::fabs(dy)) * (1 + 0x1p-48);
-        return (crossR > reach + errR && crossS > reach + errS) ||
-               (crossR < -(reach + errR) && crossS < -(reach + errS));
+        return separation_detail::beyondLine(ring_[i], ring_[i + 1], ring_[j], vertex(j + 1), gap) ||
+               separation_detail::beyondLine(ring_[j], vertex(j + 1), ring_[i], ring_[i + 1], gap);
     }
 
     // Candidate pair of edges that are not neighbours, padded by padI and padJ.

@@ -39,8 +39,11 @@ struct EdgeBox {
 // Whether all of segment r-s lies beyond `gap` (maximum norm) on one side of
 // the line through p and q. A square of half side gap reaches
 // gap * (|nx| + |ny|) along a unit normal n, so the cross products must
-// exceed gap * (|dx| + |dy|); each carries a relative error below 2^-50 of
-// the sum of its products' sizes, which the bound covers several times over.
+// exceed gap * (|dx| + |dy|). Each difference and product carries a relative
+// error below 2^-53, the cross product below 4 * 2^-53 of the sum of the
+// products' sizes; 2^-48 of that sum covers it eight times over, and the
+// reach gets the same margin for its own rounding. The absolute term covers
+// products that fall below the normal range.
 template <class Point>
 inline bool beyondLine(const Point& p, const Point& q, const Point& r, const Point& s, double gap) {
     const double dx = q.x - p.x, dy = q.y - p.y;

@@ -84,18 +84,35 @@ struct Refusal {
     std::string message;
 };
 
-// The first refused answer in field order, or none when all are acceptable.
-std::optional<Refusal> firstRefusal(std::span<const std::string> fieldNames,
-                                    const std::vector<std::size_t>& rowField,
-                                    const std::vector<Ui::FieldNameRow>& rows) {
+// One attribute field as the protocol sees it.
+struct NamedField {
+    std::string shown;        // UTF-8: what the dialog, the messages and the logs show
+    std::size_t storedBytes;  // length of the name as the table stores it unchanged
+};
+
+bool tooLongStored(std::size_t bytes) { return bytes > kMaxFieldNameChars; }
+
+// The first refused answer in field order, or none when all are acceptable;
+// `encoded` gets each row's new name in the output's code page.
+std::optional<Refusal> firstRefusal(const std::vector<NamedField>& fields, const std::vector<std::size_t>& rowField,
+                                    const std::vector<Ui::FieldNameRow>& rows, const NameCoding& coding,
+                                    std::vector<std::string>& encoded) {
+    encoded.assign(rows.size(), std::string());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const std::string& newName = rows[r].newName;
-        if (newName.empty() || sameName(newName, rows[r].oldName) || charCount(newName) > kMaxFieldNameChars) {
+        if (newName.empty() || sameName(newName, rows[r].oldName)) {
             return Refusal{"Feldname " + newName + " zu lang. Bitte ändern!"};
         }
+        const auto stored = coding.store(newName);
+        if (!stored) {
+            return Refusal{"Feldname " + newName +
+                           " enthält Zeichen, die die Attributdatei nicht speichern kann. Bitte ändern!"};
+        }
+        if (tooLongStored(stored->size())) return Refusal{"Feldname " + newName + " zu lang. Bitte ändern!"};
+        encoded[r] = *stored;
         bool taken = false;
-        for (std::size_t f = 0; f < fieldNames.size() && !taken; ++f) {
-            taken = f != rowField[r] && sameName(newName, fieldNames[f]);
+        for (std::size_t f = 0; f < fields.size() && !taken; ++f) {
+            taken = f != rowField[r] && sameName(newName, fields[f].shown);
         }
         // Two rows renamed alike would give the output table two fields of one name.
         for (std::size_t earlier = 0; earlier < r && !taken; ++earlier) {
@@ -108,27 +125,16 @@ std::optional<Refusal> firstRefusal(std::span<const std::string> fieldNames,
     return std::nullopt;
 }
 
-}  // namespace
-
-std::string fieldNameInstruction() {
-    return "Markieren Sie bitte die zu ändernden Feldnamen in der Liste. \r\n"
-           "Ändern Sie den in die Textbox kopierten Feldnamen auf höchstens " +
-           std::to_string(kMaxFieldNameChars) +
-           " Zeichen.\r\n"
-           "Zur Übernahme der Änderung betätigen Sie bitte den Button 'Feldname ändern'.\r\n"
-           "Wenn alle Namen geändert wurden, bitte den ok-Button betätigen.";
-}
-
-FieldNameOutcome renameLongFieldNames(std::span<const std::string> fieldNames, std::string_view baseName, Ui& ui,
-                                      int maxDialogs) {
+FieldNameOutcome renameFields(const std::vector<NamedField>& fields, const NameCoding& coding,
+                              std::string_view baseName, Ui& ui, int maxDialogs) {
     FieldNameOutcome out;
-    out.newNames.assign(fieldNames.size(), std::string());
+    out.newNames.assign(fields.size(), std::string());
 
     std::vector<Ui::FieldNameRow> rows;
     std::vector<std::size_t> rowField;  // field index of each row
-    for (std::size_t f = 0; f < fieldNames.size(); ++f) {
-        if (charCount(fieldNames[f]) > kMaxFieldNameChars) {
-            rows.push_back({fieldNames[f], {}});
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+        if (tooLongStored(fields[f].storedBytes)) {
+            rows.push_back({fields[f].shown, {}});
             rowField.push_back(f);
         }
     }
@@ -146,7 +152,7 @@ FieldNameOutcome renameLongFieldNames(std::span<const std::string> fieldNames, s
         const bool ok = ui.fieldNameDialog(rows, instruction, editText);
         // The dialog edits new names only; its rows stay ours.
         rows.resize(rowField.size());
-        for (std::size_t r = 0; r < rows.size(); ++r) rows[r].oldName = fieldNames[rowField[r]];
+        for (std::size_t r = 0; r < rows.size(); ++r) rows[r].oldName = fields[rowField[r]].shown;
         if (!ok) {
             ui.message({shp + "Feldname " + editText +
                         " wurde nicht geändert.\r\nBearbeitung des aktuellen Shapefiles wird deshalb abgebrochen."});
@@ -156,12 +162,13 @@ FieldNameOutcome renameLongFieldNames(std::span<const std::string> fieldNames, s
             return out;
         }
         for (auto& row : rows) row.newName = trimmed(row.newName);
-        if (const auto refusal = firstRefusal(fieldNames, rowField, rows)) {
+        std::vector<std::string> encoded;
+        if (const auto refusal = firstRefusal(fields, rowField, rows, coding, encoded)) {
             ui.message({refusal->message});
             continue;
         }
         for (std::size_t r = 0; r < rows.size(); ++r) {
-            out.newNames[rowField[r]] = rows[r].newName;
+            out.newNames[rowField[r]] = encoded[r];
             out.logLines.push_back("Feldname " + rows[r].oldName + " in " + std::string(baseName) + "x wurde auf " +
                                    std::to_string(charCount(rows[r].newName)) + " Zeichen gekürzt.");
             out.logLines.push_back("Neuer Feldname: " + rows[r].newName);
@@ -176,16 +183,40 @@ FieldNameOutcome renameLongFieldNames(std::span<const std::string> fieldNames, s
     ui.setStatus("");
     out.logLines.push_back(shp + "Feldnamen wurden nach " + tries +
                            " Versuchen nicht gültig geändert. Programm wird deshalb abgebrochen.");
-    out.newNames.assign(fieldNames.size(), std::string());
+    out.newNames.assign(fields.size(), std::string());
     return out;
 }
 
-FieldNameOutcome renameLongFieldNames(std::span<const gis::FieldDef> fields, std::string_view baseName, Ui& ui,
-                                      int maxDialogs) {
-    std::vector<std::string> names;
-    names.reserve(fields.size());
-    for (const auto& f : fields) names.push_back(f.name);
-    return renameLongFieldNames(std::span<const std::string>(names), baseName, ui, maxDialogs);
+}  // namespace
+
+std::string fieldNameInstruction() {
+    return "Markieren Sie bitte die zu ändernden Feldnamen in der Liste. \r\n"
+           "Ändern Sie den in die Textbox kopierten Feldnamen auf höchstens " +
+           std::to_string(kMaxFieldNameChars) +
+           " Zeichen.\r\n"
+           "Zur Übernahme der Änderung betätigen Sie bitte den Button 'Feldname ändern'.\r\n"
+           "Wenn alle Namen geändert wurden, bitte den ok-Button betätigen.";
+}
+
+FieldNameOutcome renameLongFieldNames(std::span<const std::string> fieldNames, const NameCoding& coding,
+                                      std::string_view baseName, Ui& ui, int maxDialogs) {
+    std::vector<NamedField> fields;
+    fields.reserve(fieldNames.size());
+    for (const auto& name : fieldNames) {
+        // A name the code page cannot hold cannot be kept either.
+        const auto stored = coding.store(name);
+        fields.push_back({name, stored ? stored->size() : static_cast<std::size_t>(-1)});
+    }
+    return renameFields(fields, coding, baseName, ui, maxDialogs);
+}
+
+FieldNameOutcome renameLongFieldNames(std::span<const gis::FieldDef> defs, const NameCoding& coding,
+                                      std::string_view baseName, Ui& ui, int maxDialogs) {
+    std::vector<NamedField> fields;
+    fields.reserve(defs.size());
+    // A kept name is copied as its stored bytes, so those are what must fit.
+    for (const auto& f : defs) fields.push_back({coding.show(f.name), f.name.size()});
+    return renameFields(fields, coding, baseName, ui, maxDialogs);
 }
 
 }  // namespace plyvet::layerops

@@ -269,7 +269,8 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
     for (const auto& line : kind.headerLines) checkLog.append(line);
 
     // Field names longer than the limit need new names before an output can be created.
-    const layerops::FieldNameOutcome names = layerops::renameLongFieldNames(reader.fields(), baseName, ui_);
+    const layerops::FieldNameOutcome names = layerops::renameLongFieldNames(
+        reader.fields(), fieldNameCoding(reader.codePage(), options_.codePage), baseName, ui_);
     for (const auto& line : names.logLines) checkLog.append(line);
     if (!names.accepted) {
         ui_.setStatus("");

@@ -14,15 +14,6 @@ namespace {
 constexpr int kWidenedDigits = 19;
 constexpr int kMaxTextLength = 254;
 
-std::string declaredCodePage(std::string_view source, CodePageChoice choice) {
-    switch (choice) {
-        case CodePageChoice::Ansi: return std::string(gis::kCodePageAnsi);
-        case CodePageChoice::Oem: return std::string(gis::kCodePageOem);
-        case CodePageChoice::FromHeader: break;
-    }
-    return std::string(source);
-}
-
 // A numeric dBase value: optional sign, digits, at most one decimal point,
 // optional exponent. Writers differ in format, so the text is kept as it is
 // once it is known to be a number.
@@ -40,20 +31,41 @@ bool isNullNumeric(std::string_view s) {
 std::vector<std::string> longFieldNames(std::span<const FieldDef> fields) {
     std::vector<std::string> names;
     for (const auto& f : fields) {
-        if (text::charCount(f.name) > kMaxFieldNameLength) names.push_back(f.name);
+        if (f.name.size() > kMaxFieldNameLength) names.push_back(f.name);
     }
     return names;
+}
+
+std::string outputCodePage(std::string_view source, CodePageChoice choice) {
+    switch (choice) {
+        case CodePageChoice::Ansi: return std::string(gis::kCodePageAnsi);
+        case CodePageChoice::Oem: return std::string(gis::kCodePageOem);
+        case CodePageChoice::FromHeader: break;
+    }
+    return std::string(source);
+}
+
+layerops::NameCoding fieldNameCoding(std::string_view sourceCodePage, CodePageChoice choice) {
+    return {[source = std::string(sourceCodePage)](std::string_view stored) {
+                return text::decodeCodePage(stored, source);
+            },
+            [output = outputCodePage(sourceCodePage, choice)](std::string_view name) {
+                return text::encodeCodePage(name, output);
+            }};
 }
 
 FieldPlan planOutputFields(std::span<const FieldDef> source, std::string_view sourceCodePage,
                            CodePageChoice choice, std::string_view baseName,
                            std::span<const std::string> newNames) {
     FieldPlan plan;
-    plan.codePage = declaredCodePage(sourceCodePage, choice);
+    plan.codePage = outputCodePage(sourceCodePage, choice);
     const std::string shp = "Shapefile: " + std::string(baseName) + ".shp, Feldname: ";
     for (std::size_t i = 0; i < source.size(); ++i) {
         FieldDef out = source[i];
-        if (i < newNames.size() && !newNames[i].empty()) out.name = newNames[i];
+        const bool renamed = i < newNames.size() && !newNames[i].empty();
+        if (renamed) out.name = newNames[i];
+        // The logs are UTF-8 text; the name's bytes are in the code page of the table they came from.
+        const std::string shown = text::decodeCodePage(out.name, renamed ? plan.codePage : sourceCodePage);
         bool widened = false;
         switch (out.type) {
             case FieldType::Integer:
@@ -62,12 +74,12 @@ FieldPlan planOutputFields(std::span<const FieldDef> source, std::string_view so
                     out.precision = kWidenedDigits;
                     out.length = kWidenedDigits;
                     widened = true;
-                    plan.logLines.push_back(shp + out.name + " wurde auf 19 Zeichen gekürzt.");
+                    plan.logLines.push_back(shp + shown + " wurde auf 19 Zeichen gekürzt.");
                 }
                 break;
             case FieldType::String:
                 if (out.length > kMaxTextLength) {
-                    plan.logLines.push_back(shp + out.name + ",\r\nFeldtyp: String, Feldlänge: " +
+                    plan.logLines.push_back(shp + shown + ",\r\nFeldtyp: String, Feldlänge: " +
                                             std::to_string(out.length) + " wurde auf 254 Zeichen gekürzt.");
                     out.length = kMaxTextLength;
                 }
@@ -77,7 +89,7 @@ FieldPlan planOutputFields(std::span<const FieldDef> source, std::string_view so
                 out.precision = 1;
                 out.scale = 0;
                 plan.logLines.push_back(
-                    "Shapefile: " + std::string(baseName) + ".shp, Feldname: " + out.name +
+                    "Shapefile: " + std::string(baseName) + ".shp, Feldname: " + shown +
                     "\r\n, Feldtyp: Boolean , wird unter MapObjects 2.0 grundsätzlich als 'false' exportiert."
                     "\r\nDieser Fehler wird mit der neuen MapObjects-Version (bzw. Vistrel-Version) behoben.");
                 break;

@@ -2,6 +2,7 @@
 // The output field description of a corrected copy, and the conversion of
 // each attribute value from its source field to its output field.
 
+#include "layerops/field_names.h"
 #include "pipeline/gis/shapefile.h"
 #include "pipeline/run_options.h"
 
@@ -13,7 +14,8 @@
 
 namespace plyvet {
 
-// Longest field name the output may carry.
+// Longest field name the output may carry, in bytes of its code page: the
+// name as the .dbf header stores it, not its count of characters.
 inline constexpr std::size_t kMaxFieldNameLength = 10;
 
 struct FieldPlan {
@@ -23,14 +25,23 @@ struct FieldPlan {
     std::vector<std::string> logLines;        // check-log lines about the adjustments
 };
 
-// Names of the source fields longer than the limit, in field order.
+// Names of the source fields longer than the limit, in field order. Source
+// names are the bytes their .dbf stores.
 std::vector<std::string> longFieldNames(std::span<const gis::FieldDef> fields);
+
+// The code page the output declares for a source declared `sourceCodePage`.
+std::string outputCodePage(std::string_view sourceCodePage, CodePageChoice choice);
+
+// Field names of an export: source names decoded from the source's code
+// page, new names encoded for the output's (see text::encodeCodePage()).
+layerops::NameCoding fieldNameCoding(std::string_view sourceCodePage, CodePageChoice choice);
 
 // Builds the output fields from the source fields: integers of 20 or more
 // digits become floating fields of 19, text over 254 characters is cut to
 // 254, Boolean fields get length 1; the code page follows `choice`.
 // `newNames` (same size as `source`, empty entries keep the name) carries
-// accepted renames of over-long names.
+// accepted renames of over-long names in the output's code page. Source
+// names are copied as their bytes; the log lines show names in UTF-8.
 FieldPlan planOutputFields(std::span<const gis::FieldDef> source, std::string_view sourceCodePage,
                            CodePageChoice choice, std::string_view baseName,
                            std::span<const std::string> newNames = {});

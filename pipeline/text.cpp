@@ -2,6 +2,7 @@
 
 #include "pipeline/gis/number_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -136,6 +137,65 @@ std::string decodeCodePage(std::string_view bytes, std::string_view codePage) {
     // Windows-1252 is a superset of the printable ISO-8859-1 range, so both
     // (and undeclared files) decode the same way.
     return cp1252ToUtf8(bytes);
+}
+
+namespace {
+
+enum class Encoding { Utf8, Cp1252, Latin1, AsciiOnly };
+
+Encoding encodingOf(std::string_view codePage) {
+    const auto cp = trim(codePage);
+    if (equalsIgnoreCase(cp, "UTF-8") || equalsIgnoreCase(cp, "UTF8") || equalsIgnoreCase(cp, "65001")) {
+        return Encoding::Utf8;
+    }
+    if (cp.empty()) return Encoding::Cp1252;
+    for (const std::string_view name : {"1252", "CP1252", "WINDOWS-1252", "ANSI 1252", "LDID/3"}) {
+        if (equalsIgnoreCase(cp, name)) return Encoding::Cp1252;
+    }
+    for (const std::string_view name : {"ISO-8859-1", "ISO8859-1", "ISO88591", "88591", "28591", "LATIN1", "LDID/87"}) {
+        if (equalsIgnoreCase(cp, name)) return Encoding::Latin1;
+    }
+    return Encoding::AsciiOnly;
+}
+
+}  // namespace
+
+std::optional<std::string> encodeCodePage(std::string_view utf8, std::string_view codePage) {
+    const Encoding encoding = encodingOf(codePage);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t start = i;
+        const auto c = nextUtf8(utf8, i);
+        if (!c) return std::nullopt;
+        if (*c < 0x80) {
+            out += static_cast<char>(*c);
+            continue;
+        }
+        switch (encoding) {
+            case Encoding::Utf8:
+                out.append(utf8.substr(start, i - start));
+                continue;
+            case Encoding::Latin1:
+                // 0x80..0x9F are control codes in Latin-1, and the program reads them as Windows-1252.
+                if (*c < 0xA0 || *c > 0xFF) return std::nullopt;
+                out += static_cast<char>(*c);
+                continue;
+            case Encoding::Cp1252: {
+                if (*c >= 0xA0 && *c <= 0xFF) {
+                    out += static_cast<char>(*c);
+                    continue;
+                }
+                const auto* hit = std::find(kCp1252High.begin(), kCp1252High.end(), *c);
+                if (hit == kCp1252High.end()) return std::nullopt;
+                out += static_cast<char>(0x80 + (hit - kCp1252High.begin()));
+                continue;
+            }
+            case Encoding::AsciiOnly:
+                return std::nullopt;
+        }
+    }
+    return out;
 }
 
 std::string_view trim(std::string_view s) {

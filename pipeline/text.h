@@ -21,6 +21,16 @@ std::string cp1252ToUtf8(std::string_view bytes);
 // read as Windows-1252, the code page these files are written in.
 std::string decodeCodePage(std::string_view bytes, std::string_view codePage);
 
+// UTF-8 to the bytes of the declared code page, the inverse of
+// decodeCodePage() for what the declaration can hold: UTF-8 declarations
+// take the text as it is, Windows-1252 ("1252", "CP1252", an undeclared
+// file, language driver 3), Latin-1 ("ISO-8859-1", language driver 87) their
+// own single bytes. Any other declaration ("850", "LDID/2", an unknown name)
+// is written without recoding, so only ASCII is safe in it. std::nullopt
+// when a character has no form in the code page or the text is no valid
+// UTF-8: nothing is replaced, so a name can never come out altered.
+std::optional<std::string> encodeCodePage(std::string_view utf8, std::string_view codePage);
+
 // Trims blanks, tabs and NUL bytes at both ends.
 std::string_view trim(std::string_view s);
 

@@ -554,9 +554,13 @@ ShapefileWriter::ShapefileWriter(const fs::path& basePath, std::span<const Field
         const FieldDef& f = m.fields[i];
         const std::string which = "Feld " + num(static_cast<std::int64_t>(i)) + " (" + f.name + ")";
         // shapelib would cut a longer name to 10 bytes without a word, which
-        // can silently merge two fields into one name.
+        // can silently merge two fields into one name. The limit is on the
+        // bytes handed in, already in the file's code page: in UTF-8 an
+        // umlaut takes two of them.
         if (f.name.empty() || f.name.size() > XBASE_FLDNAME_LEN_WRITE || f.name.find('\0') != std::string::npos) {
-            fail(m.dbfFile, which + ": Feldnamen müssen 1 bis " + num(XBASE_FLDNAME_LEN_WRITE) + " Zeichen lang sein.");
+            fail(m.dbfFile, which + ": Feldnamen müssen in der Codepage der Datei 1 bis " +
+                                num(XBASE_FLDNAME_LEN_WRITE) + " Bytes lang sein, dieser hat " +
+                                num(static_cast<std::int64_t>(f.name.size())) + ".");
         }
         int decimals = 0;
         if (nativeType(f.type, f.scale, decimals) == '\0') {

@@ -213,6 +213,89 @@ TEST_F(PlyvetCommand, LongFieldNameNeedsARename) {
     EXPECT_NE(taken.stderrText.find("Der Feldname ID ist bereits vorhanden."), std::string::npos) << taken.stderrText;
 }
 
+// Field names with umlauts, end to end: the generator writes the source in
+// its code page (a first field of up to 10 bytes, one more byte patched into
+// its terminator where `extra` is set) beside a Boolean field "FLÄCHE", whose
+// note in the check log names it.
+struct UmlautNameCase {
+    const char* what;
+    std::string codePage;      // of the source
+    std::string name;          // first field, UTF-8
+    char extra;                // byte appended in the header, '\0' for none
+    std::string rename;        // --rename value, empty for none
+    int exitCode;
+    std::string outputName;    // the first field as ogrinfo reads the output; empty: no output
+    std::string said;          // part of what the program prints
+};
+
+void PrintTo(const UmlautNameCase& c, std::ostream* os) { *os << c.what; }
+
+class UmlautFieldNames : public PlyvetCommand, public ::testing::WithParamInterface<UmlautNameCase> {};
+
+TEST_P(UmlautFieldNames, FitTheirCodePageOrAreAskedFor) {
+    const UmlautNameCase& c = GetParam();
+    auto stored = [&](const std::string& utf8) {
+        return c.codePage == "UTF-8" ? utf8 : test::utf8ToCp1252(utf8);
+    };
+    samplegen::Layer layer;
+    layer.codePage = c.codePage;
+    layer.fields = {samplegen::integerField(stored(c.name), 5), samplegen::booleanField(stored("FLÄCHE"))};
+    layer.records = {{samplegen::rectanglePolygon(0, 0, 1, 1), {"1", "T"}}};
+    samplegen::write(layer, src / "gruen");
+    if (c.extra != '\0') {
+        const fs::path dbf = src / "gruen.dbf";
+        std::string bytes = test::readFile(dbf);
+        ASSERT_NE(bytes.at(32 + 9), '\0');  // the name fills its 10 bytes
+        bytes.at(32 + 10) = c.extra;
+        test::writeFile(dbf, bytes);
+    }
+    const fs::path shp = remember(src / "gruen.shp");
+
+    std::vector<std::string> args = {"correct", "--output", out.string()};
+    if (!c.rename.empty()) args.insert(args.end(), {"--rename", c.rename});
+    args.push_back(shp.string());
+    const auto r = plyvet(args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.stderrText;
+    EXPECT_NE((r.stdoutText + r.stderrText).find(c.said), std::string::npos) << r.stdoutText << r.stderrText;
+    // The writer never gets a name it has to refuse.
+    EXPECT_EQ(r.stderrText.find("konnte nicht in Shapefile geschrieben werden"), std::string::npos) << r.stderrText;
+    if (c.outputName.empty()) {
+        EXPECT_FALSE(fs::exists(out / "gruen_x.shp"));
+        return;
+    }
+    if (test::haveOgr()) {
+        const auto info = test::ogrinfoSummary(out / "gruen_x.shp");
+        EXPECT_NE(info.find("\n" + c.outputName + ": Integer"), std::string::npos) << info;
+        EXPECT_NE(info.find("\nFLÄCHE: "), std::string::npos) << info;
+    }
+    const auto lines = test::readLines(src / "gruen_k.log");
+    const std::string note = test::utf8ToCp1252("Shapefile: gruen.shp, Feldname: FLÄCHE");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), note), lines.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, UmlautFieldNames,
+    ::testing::Values(
+        // 10 characters, 10 bytes in Windows-1252: no question.
+        UmlautNameCase{"TenCharactersInWindows1252", "1252", "GRÜNFLÄCHE", '\0', "", 0, "GRÜNFLÄCHE", "korrigiert nach"},
+        // 9 characters but 11 bytes in UTF-8: too long for the header.
+        UmlautNameCase{"ElevenBytesInUtf8AreAskedFor", "UTF-8", "GRÜNFLÄC", 'H', "", 1, "",
+                       "--rename GRÜNFLÄCH=NEU"},
+        UmlautNameCase{"ElevenBytesInUtf8Renamed", "UTF-8", "GRÜNFLÄC", 'H', "GRÜNFLÄCH=GRÜN", 0, "GRÜN",
+                       "korrigiert nach"},
+        UmlautNameCase{"ElevenBytesInWindows1252Renamed", "1252", "GRÜNFLÄCHE", 'N', "GRÜNFLÄCHEN=GRÜN", 0, "GRÜN",
+                       "korrigiert nach"},
+        // A new name of 10 characters fits Windows-1252 (10 bytes), not UTF-8 (12).
+        UmlautNameCase{"TenCharacterRenameIntoWindows1252", "1252", "ABCDEFGHIJ", 'K', "ABCDEFGHIJK=GRÜNLÄNDER",
+                       0, "GRÜNLÄNDER", "korrigiert nach"},
+        UmlautNameCase{"TenCharacterRenameIntoUtf8IsTooLong", "UTF-8", "ABCDEFGHIJ", 'K', "ABCDEFGHIJK=GRÜNLÄNDER",
+                       1, "", "Feldname GRÜNLÄNDER zu lang. Bitte ändern!"},
+        UmlautNameCase{"ShortRenameIntoWindows1252", "1252", "ABCDEFGHIJ", 'K', "ABCDEFGHIJK=WIESE_Ä", 0, "WIESE_Ä",
+                       "korrigiert nach"},
+        UmlautNameCase{"RenameOutsideWindows1252", "1252", "ABCDEFGHIJ", 'K', "ABCDEFGHIJK=ŁĄKA", 1, "",
+                       "Feldname ŁĄKA enthält Zeichen, die die Attributdatei nicht speichern kann."}),
+    [](const auto& p) { return std::string(p.param.what); });
+
 TEST_F(PlyvetCommand, SampleFaultsAreRepairedAndCounted) {
     const auto shp = sample();
     const auto r = plyvet({"correct", "--output", out.string(), "--only-errors", shp.string()});

@@ -1,6 +1,7 @@
 #include "layerops/field_names.h"
 
 #include "pipeline/scripted_ui.h"
+#include "support/testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,14 +22,26 @@ std::string taken(const std::string& name) {
     return "Der Feldname " + name + " ist bereits vorhanden.\r\nBitte neuen Namen eingeben.";
 }
 
+// Tables in UTF-8: names are stored as they are.
+const NameCoding kUtf8{[](std::string_view s) { return std::string(s); },
+                       [](std::string_view s) { return std::optional<std::string>(std::string(s)); }};
+// Tables in Windows-1252; a name with a character outside it has no stored form.
+const NameCoding kCp1252{[](std::string_view s) { return test::cp1252ToUtf8(s); },
+                         [](std::string_view s) -> std::optional<std::string> {
+                             std::string stored = test::utf8ToCp1252(s);
+                             if (test::cp1252ToUtf8(stored) != s) return std::nullopt;
+                             return stored;
+                         }};
+
 class FieldNames : public ::testing::Test {
 protected:
     ScriptedUi ui;
     // Two over-long names between two short ones.
     Names fields = {"ID", "FLURSTUECKSNUMMER", "NAME", "GEMARKUNGSNAME"};
+    const NameCoding* coding = &kUtf8;
 
     FieldNameOutcome run(int maxDialogs = kMaxFieldNameDialogs) {
-        return renameLongFieldNames(std::span<const std::string>(fields), "parzelle", ui, maxDialogs);
+        return renameLongFieldNames(std::span<const std::string>(fields), *coding, "parzelle", ui, maxDialogs);
     }
     int dialogs() const {
         int n = 0;
@@ -38,7 +51,8 @@ protected:
 };
 
 TEST_F(FieldNames, NoLongNamesShowsNothing) {
-    fields = {"ID", "ZEHNZEICHN", "Größenwert"};  // 10 characters, 12 bytes in UTF-8
+    fields = {"ID", "ZEHNZEICHN", "Größenwert"};  // 10 characters, 10 bytes in Windows-1252
+    coding = &kCp1252;
     const auto out = run();
     EXPECT_TRUE(out.accepted);
     EXPECT_EQ(out.newNames, Names(3));
@@ -117,7 +131,7 @@ TEST_F(FieldNames, RowsKeepTheirAnswersForTheNextShowing) {
             return true;
         }
     } keeping;
-    const auto out = renameLongFieldNames(std::span<const std::string>(fields), "parzelle", keeping);
+    const auto out = renameLongFieldNames(std::span<const std::string>(fields), kUtf8, "parzelle", keeping);
     ASSERT_TRUE(out.accepted);
     EXPECT_EQ(out.newNames, (Names{"", "FLURNR", "", "GEMARKUNG"}));
     ASSERT_EQ(keeping.seen.size(), 2u);
@@ -159,7 +173,7 @@ TEST_F(FieldNames, EndlessRefusalsEndAtTheBound) {
             return true;
         }
     } stubborn;
-    const auto out = renameLongFieldNames(std::span<const std::string>(fields), "parzelle", stubborn, 5);
+    const auto out = renameLongFieldNames(std::span<const std::string>(fields), kUtf8, "parzelle", stubborn, 5);
     EXPECT_FALSE(out.accepted);
     EXPECT_EQ(out.newNames, Names(4));
     EXPECT_EQ(std::count_if(stubborn.asked.begin(), stubborn.asked.end(), [](const auto& a) { return a.kind == "fields"; }), 5);
@@ -183,22 +197,109 @@ TEST_F(FieldNames, DialogCannotRewriteOldNames) {
             return true;
         }
     } meddling;
-    const auto out = renameLongFieldNames(std::span<const std::string>(fields), "parzelle", meddling);
+    const auto out = renameLongFieldNames(std::span<const std::string>(fields), kUtf8, "parzelle", meddling);
     ASSERT_TRUE(out.accepted);
     EXPECT_EQ(out.newNames, (Names{"", "FLURNR", "", "GEMARKUNG"}));
     EXPECT_EQ(out.logLines.front(), "Feldname FLURSTUECKSNUMMER in parzellex wurde auf 6 Zeichen gekürzt.");
 }
 
-TEST_F(FieldNames, FieldDescriptionsAndCharacterCounts) {
-    std::vector<gis::FieldDef> defs(2);
-    defs[0].name = "ÄÖÜäöüßÄÖÜ";   // 10 characters, 20 bytes: not too long
-    defs[1].name = "ÄÖÜäöüßÄÖÜx";  // 11 characters
-    ui.fieldNames = {{"äöüÄÖÜßäöü"}};  // the first field's name in other case
-    const auto first = renameLongFieldNames(std::span<const gis::FieldDef>(defs), "p", ui);
-    ASSERT_GE(ui.messageTexts().size(), 2u);
-    EXPECT_EQ(ui.messageTexts()[1], taken("äöüÄÖÜßäöü"));
-    EXPECT_FALSE(first.accepted);  // the queue is empty the second time: cancelled
+// What must fit is the name as the table stores it, in the output's code
+// page; names are shown, compared and logged in UTF-8.
+struct StoredNameCase {
+    const char* name;
+    const NameCoding* coding;
+    std::string answer;   // the first answer for FLURSTUECKSNUMMER
+    std::string refusal;  // its message; empty: accepted
+    std::string stored;   // the accepted name's bytes in the output
+    int chars = 0;        // its characters, as the log counts them
+};
+
+class StoredNameLengths : public FieldNames, public ::testing::WithParamInterface<StoredNameCase> {};
+
+TEST_P(StoredNameLengths, AnswerFitsTheOutputsCodePage) {
+    const StoredNameCase& c = GetParam();
+    fields = {"ID", "FLURSTUECKSNUMMER", "Fläche"};
+    coding = c.coding;
+    ui.fieldNames = {{c.answer}, {"FLURNR"}};
+    const auto out = run();
+    ASSERT_TRUE(out.accepted);
+    if (c.refusal.empty()) {
+        EXPECT_EQ(out.newNames, (Names{"", c.stored, ""}));
+        EXPECT_EQ(out.logLines, (Names{"Feldname FLURSTUECKSNUMMER in parzellex wurde auf " +
+                                           std::to_string(c.chars) + " Zeichen gekürzt.",
+                                       "Neuer Feldname: " + c.answer}));
+        EXPECT_EQ(ui.messageTexts(), Names{kShorten});
+    } else {
+        EXPECT_EQ(out.newNames, (Names{"", "FLURNR", ""}));
+        EXPECT_EQ(ui.messageTexts(), (Names{kShorten, c.refusal}));
+    }
 }
+
+const std::string kNoForm = " enthält Zeichen, die die Attributdatei nicht speichern kann. Bitte ändern!";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, StoredNameLengths,
+    ::testing::Values(
+        // "GRÜNFLÄCHE": 10 characters, 10 bytes in Windows-1252, 12 in UTF-8.
+        StoredNameCase{"TenCharactersFitWindows1252", &kCp1252, "GRÜNFLÄCHE", "", "GR\xDCNFL\xC4" "CHE", 10},
+        StoredNameCase{"TenCharactersAreTooLongInUtf8", &kUtf8, "GRÜNFLÄCHE", tooLong("GRÜNFLÄCHE"), ""},
+        StoredNameCase{"UmlautNameIsStoredInWindows1252", &kCp1252, "FLÄCHE2", "", "FL\xC4" "CHE2", 7},
+        StoredNameCase{"UmlautNameIsStoredInUtf8", &kUtf8, "FLÄCHE2", "", "FLÄCHE2", 7},
+        StoredNameCase{"TenBytesOfUtf8Fit", &kUtf8, "GRÜNFLÄC", "", "GRÜNFLÄC", 8},
+        StoredNameCase{"CharacterOutsideTheCodePage", &kCp1252, "GRÜNŁAND", "Feldname GRÜNŁAND" + kNoForm, ""},
+        StoredNameCase{"UmlautsFoldForTheTakenCheck", &kCp1252, "FLÄCHE", "Der Feldname FLÄCHE ist bereits "
+                                                                          "vorhanden.\r\nBitte neuen Namen eingeben.",
+                       ""}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// Source names arrive as the bytes their .dbf stores; whether they need a new
+// name depends on those bytes, and the dialog shows them decoded.
+struct SourceNameCase {
+    const char* name;
+    const NameCoding* coding;
+    std::string stored;  // bytes of the source name
+    std::string shown;   // as the dialog lists it; empty: no dialog
+};
+
+class SourceNames : public FieldNames, public ::testing::WithParamInterface<SourceNameCase> {};
+
+TEST_P(SourceNames, StoredBytesDecideAndTheDialogShowsUtf8) {
+    const SourceNameCase& c = GetParam();
+    std::vector<gis::FieldDef> defs(2);
+    defs[0].name = "ID";
+    defs[1].name = c.stored;
+    struct SeeingUi : ScriptedUi {
+        Names seen;
+        bool fieldNameDialog(std::vector<FieldNameRow>& rows, std::string_view, std::string&) override {
+            for (auto& r : rows) {
+                seen.push_back(r.oldName);
+                r.newName = "NEU";
+            }
+            return true;
+        }
+    } seeing;
+    const auto out = renameLongFieldNames(std::span<const gis::FieldDef>(defs), *c.coding, "p", seeing);
+    ASSERT_TRUE(out.accepted);
+    if (c.shown.empty()) {
+        EXPECT_TRUE(seeing.seen.empty());
+        EXPECT_EQ(out.newNames, Names(2));
+        return;
+    }
+    EXPECT_EQ(seeing.seen, Names{c.shown});
+    EXPECT_EQ(out.newNames, (Names{"", "NEU"}));
+    ASSERT_FALSE(out.logLines.empty());
+    EXPECT_EQ(out.logLines.front(), "Feldname " + c.shown + " in px wurde auf 3 Zeichen gekürzt.");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, SourceNames,
+    ::testing::Values(
+        SourceNameCase{"TenBytesOfWindows1252", &kCp1252, "GR\xDCNFL\xC4" "CHE", ""},
+        SourceNameCase{"ElevenBytesOfWindows1252", &kCp1252, "GR\xDCNFL\xC4" "CHEN", "GRÜNFLÄCHEN"},
+        // Nine characters, but eleven bytes: the writer could not take it.
+        SourceNameCase{"ElevenBytesOfUtf8", &kUtf8, "GRÜNFLÄCH", "GRÜNFLÄCH"},
+        SourceNameCase{"TenBytesOfUtf8", &kUtf8, "GRÜNFLÄC", ""}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace plyvet::layerops

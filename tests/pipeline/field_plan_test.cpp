@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace plyvet {
 namespace {
 
@@ -77,11 +79,69 @@ TEST(FieldPlan, RenamesApplyToOutputAndLogLines) {
     EXPECT_EQ(plan.logLines.at(0), "Shapefile: a.shp, Feldname: KURZ wurde auf 19 Zeichen gekürzt.");
 }
 
-TEST(FieldPlan, LongFieldNamesCountCharactersNotBytes) {
-    const std::vector<FieldDef> source = {field("ABCDEFGHIJ", FieldType::String, 5),   // 10: fine
-                                          field("ABCDEFGHIJK", FieldType::String, 5),  // 11: too long
-                                          field("GRÖSSEFLÄC", FieldType::String, 5)};  // 10 characters, 12 bytes
-    EXPECT_EQ(longFieldNames(source), std::vector<std::string>{"ABCDEFGHIJK"});
+TEST(FieldPlan, LongFieldNamesCountStoredBytes) {
+    const std::vector<FieldDef> source = {field("ABCDEFGHIJ", FieldType::String, 5),          // 10: fine
+                                          field("ABCDEFGHIJK", FieldType::String, 5),         // 11: too long
+                                          field("GR\xD6SSEFL\xC4" "C", FieldType::String, 5),  // 10 in Windows-1252
+                                          field("GRÖSSEFLÄC", FieldType::String, 5)};         // 12 in UTF-8
+    EXPECT_EQ(longFieldNames(source), (std::vector<std::string>{"ABCDEFGHIJK", "GRÖSSEFLÄC"}));
+}
+
+// Names keep their bytes in the output; the log lines are UTF-8 and show them
+// decoded from the table they belong to.
+TEST(FieldPlan, LogLinesShowNamesOfEveryCodePage) {
+    struct Case {
+        const char* what;
+        std::string sourceCodePage;
+        CodePageChoice choice;
+        std::string sourceName;
+        std::string newName;  // empty: kept
+        std::string stored;   // output field name
+        std::string shown;    // in the log line
+    };
+    const Case cases[] = {
+        {"Windows1252Source", "1252", CodePageChoice::FromHeader, "GR\xDCNFL\xC4" "CHE", "", "GR\xDCNFL\xC4" "CHE",
+         "GRÜNFLÄCHE"},
+        {"UndeclaredSource", "", CodePageChoice::FromHeader, "FL\xC4" "CHE", "", "FL\xC4" "CHE", "FLÄCHE"},
+        {"Utf8Source", "UTF-8", CodePageChoice::FromHeader, "FLÄCHE", "", "FLÄCHE", "FLÄCHE"},
+        {"RenamedIntoWindows1252", "UTF-8", CodePageChoice::Ansi, "SEHRLANGERNAME", "GR\xDCN", "GR\xDCN", "GRÜN"},
+        {"RenamedIntoUtf8", "UTF-8", CodePageChoice::FromHeader, "SEHRLANGERNAME", "GRÜN", "GRÜN", "GRÜN"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<FieldDef> source = {field(c.sourceName, FieldType::Boolean, 1)};
+        const std::vector<std::string> names = {c.newName};
+        const auto plan = planOutputFields(source, c.sourceCodePage, c.choice, "a", names);
+        EXPECT_EQ(plan.outputFields.at(0).name, c.stored) << c.what;
+        ASSERT_EQ(plan.logLines.size(), 1u) << c.what;
+        EXPECT_EQ(plan.logLines[0].substr(0, plan.logLines[0].find('\r')), "Shapefile: a.shp, Feldname: " + c.shown)
+            << c.what;
+    }
+}
+
+// The export's name coding: source names decoded from the source, new names
+// encoded for the output the choice gives.
+TEST(FieldPlan, FieldNameCodingFollowsTheOutputsCodePage) {
+    struct Case {
+        const char* what;
+        std::string sourceCodePage;
+        CodePageChoice choice;
+        std::string name;
+        std::optional<std::string> stored;
+    };
+    const Case cases[] = {
+        {"Windows1252", "1252", CodePageChoice::FromHeader, "GRÜNFLÄCHE", "GR\xDCNFL\xC4" "CHE"},
+        {"Utf8", "UTF-8", CodePageChoice::FromHeader, "GRÜNFLÄCHE", "GRÜNFLÄCHE"},
+        {"AnsiChoiceOverUtf8", "UTF-8", CodePageChoice::Ansi, "FLÄCHE", "FL\xC4" "CHE"},
+        {"OemChoiceOnlyAscii", "1252", CodePageChoice::Oem, "FLÄCHE", std::nullopt},
+        {"OemChoiceAscii", "1252", CodePageChoice::Oem, "FLAECHE", "FLAECHE"},
+        {"OutsideWindows1252", "1252", CodePageChoice::FromHeader, "ŁAKA", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto coding = fieldNameCoding(c.sourceCodePage, c.choice);
+        EXPECT_EQ(coding.store(c.name), c.stored) << c.what;
+    }
+    EXPECT_EQ(fieldNameCoding("1252", CodePageChoice::Ansi).show("GR\xDCN"), "GRÜN");
+    EXPECT_EQ(fieldNameCoding("UTF-8", CodePageChoice::Ansi).show("GRÜN"), "GRÜN");
 }
 
 TEST(FieldPlan, ConvertValues) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cmath>
 #include <limits>
 
@@ -43,6 +45,42 @@ TEST(Text, DecodeCodePageKeepsUtf8AndReadsOthersAs1252) {
     EXPECT_EQ(decodeCodePage("Stra\xDF" "e", "LDID/87"), "Straße");
     EXPECT_EQ(decodeCodePage("Stra\xDF" "e", ""), "Straße");
     EXPECT_EQ(decodeCodePage("Straße", "UTF-8"), "Straße");
+}
+
+// The inverse of decodeCodePage() where the declaration can hold the text,
+// and no result where it cannot: nothing is ever replaced.
+TEST(Text, EncodeCodePageNeverReplaces) {
+    struct Case {
+        const char* what;
+        std::string codePage;
+        std::string utf8;
+        std::optional<std::string> bytes;
+    };
+    const Case cases[] = {
+        {"Ascii", "850", "FLAECHE_1", "FLAECHE_1"},
+        {"Windows1252", "1252", "Fläche", "Fl\xE4" "che"},
+        {"Windows1252Name", "CP1252", "Größe", "Gr\xF6\xDF" "e"},
+        {"Windows1252HighRange", "1252", "€Œž", "\x80\x8C\x9E"},
+        {"Undeclared", "", "Fläche", "Fl\xE4" "che"},
+        {"Utf8", "UTF-8", "Fläche", "Fläche"},
+        {"Utf8Number", "65001", "ŁAKA", "ŁAKA"},
+        {"Latin1", "ISO-8859-1", "Fläche", "Fl\xE4" "che"},
+        {"LanguageDriver87", "LDID/87", "Fläche", "Fl\xE4" "che"},
+        {"Latin1HasNoEuro", "LDID/87", "€", std::nullopt},
+        {"OutsideWindows1252", "1252", "ŁAKA", std::nullopt},
+        {"DosCodePageOnlyAscii", "850", "Fläche", std::nullopt},
+        {"UnknownDeclarationOnlyAscii", "LDID/2", "Fläche", std::nullopt},
+        {"InvalidUtf8", "UTF-8", "Fl\xE4" "che", std::nullopt},
+        {"InvalidUtf8In1252", "1252", "Fl\xE4" "che", std::nullopt},
+        {"C1Control", "1252", "\xC2\x81", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto bytes = encodeCodePage(c.utf8, c.codePage);
+        EXPECT_EQ(bytes, c.bytes) << c.what;
+        if (bytes) {
+            EXPECT_EQ(decodeCodePage(*bytes, c.codePage), c.utf8) << c.what;
+        }
+    }
 }
 
 TEST(Text, FormatNumberLikeTheDefaultConversion) {

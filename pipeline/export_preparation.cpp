@@ -278,6 +278,18 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
     }
     out.plan = planOutputFields(reader.fields(), reader.codePage(), options_.codePage, baseName, names.newNames);
     for (const auto& line : out.plan.logLines) checkLog.append(line);
+    const auto cannotWrite = [&](const std::string& why) {
+        const std::string text = "ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +
+                                 " konnte nicht in Shapefile geschrieben werden.";
+        checkLog.append(text);
+        ui_.message({text + " ( " + why + " )"});
+    };
+    // Refused before an output name is chosen: an older output of that name
+    // is not deleted for a file that cannot be written.
+    if (!out.plan.refusal.empty()) {
+        cannotWrite(out.plan.refusal);
+        return false;
+    }
 
     const auto outputName =
         chooseOutputName(out.outputFolder, baseName, kind.outputEnding, fs::path(stem), settings_, ui_);
@@ -291,10 +303,7 @@ bool ExportPreparation::prepare(std::string& path, const ExportKind& kind, LogFi
         out.writingBase = writingBase;
     } catch (const RuntimeError& e) {
         removeAll(writingBase);  // what the writer had begun before it gave up
-        checkLog.append("ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +
-                        " konnte nicht in Shapefile geschrieben werden.");
-        ui_.message({"ExportToShape: Selektierte Datei " + baseName + kind.outputEnding +
-                     " konnte nicht in Shapefile geschrieben werden. ( " + e.description() + " )"});
+        cannotWrite(e.description());
         return false;
     }
     // The coordinate system travels with the geometry.

@@ -100,6 +100,12 @@ FieldPlan planOutputFields(std::span<const FieldDef> source, std::string_view so
         plan.outputFields.push_back(std::move(out));
         plan.widened.push_back(widened);
     }
+    if (source.empty()) {
+        plan.refusal = "Shapefile " + std::string(baseName) + ".shp: Die Attributdatei " + std::string(baseName) +
+                       ".dbf enthält kein Feld. Eine dBase-Datei braucht mindestens eines, deshalb wird keine "
+                       "Ausgabe erzeugt.";
+        plan.logLines.push_back(plan.refusal);
+    }
     return plan;
 }
 

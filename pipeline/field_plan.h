@@ -23,6 +23,10 @@ struct FieldPlan {
     std::vector<bool> widened;                // integer field turned into a 19-digit floating field
     std::string codePage;                     // declaration of the output's code page
     std::vector<std::string> logLines;        // check-log lines about the adjustments
+    // Why no output can be made from these fields (also the last log line);
+    // empty when one can. A table without fields is the one case: a dBase
+    // file needs at least one, and the output gets no field the source lacks.
+    std::string refusal;
 };
 
 // Names of the source fields longer than the limit, in field order. Source

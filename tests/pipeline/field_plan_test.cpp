@@ -144,6 +144,22 @@ TEST(FieldPlan, FieldNameCodingFollowsTheOutputsCodePage) {
     EXPECT_EQ(fieldNameCoding("UTF-8", CodePageChoice::Ansi).show("GRÜN"), "GRÜN");
 }
 
+// A dBase file needs a field; a source without one yields a plan that says
+// why no output is made, and nothing else is refused.
+TEST(FieldPlan, TableWithoutFieldsIsRefusedWithItsReason) {
+    const std::vector<FieldDef> none;
+    const auto refused = planOutputFields(none, "1252", CodePageChoice::FromHeader, "leer");
+    EXPECT_TRUE(refused.outputFields.empty());
+    EXPECT_EQ(refused.refusal, "Shapefile leer.shp: Die Attributdatei leer.dbf enthält kein Feld. Eine dBase-Datei "
+                               "braucht mindestens eines, deshalb wird keine Ausgabe erzeugt.");
+    EXPECT_EQ(refused.logLines, std::vector<std::string>{refused.refusal});
+
+    const std::vector<FieldDef> one = {field("ID", FieldType::Integer, 5, 5)};
+    const auto plan = planOutputFields(one, "1252", CodePageChoice::FromHeader, "leer");
+    EXPECT_TRUE(plan.refusal.empty());
+    EXPECT_TRUE(plan.logLines.empty());
+}
+
 TEST(FieldPlan, ConvertValues) {
     struct Case {
         const char* what;

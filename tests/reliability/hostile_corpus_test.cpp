@@ -173,5 +173,39 @@ TEST_F(HostileCorpus, OddNamesAreCorrectedAndNamedRightInTheLogs) {
     EXPECT_NE(programLog.find("Exportiertes Shapefile: " + (out / "Grünfläche_x").string()), std::string::npos);
 }
 
+// A .dbf without fields cannot be copied: a dBase file needs one, and the
+// output gets none the source lacks. The file is refused before an output
+// name is taken, so an older output of that name survives even with
+// --overwrite, and the check log says why, not only that writing failed.
+TEST_F(HostileCorpus, TableWithoutFieldsIsRefusedBeforeAnythingIsDeleted) {
+    const fs::path shp = remember(sg::writeHostile("dbf_ohne_felder", src));
+    sg::write(sg::hostileBaseLayer(), out / "dbf_ohne_felder_x");
+    const fs::path older = out / "dbf_ohne_felder_x.shp";
+    const test::FileSetDigest olderDigest = test::tripleDigest(older);
+    for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "--overwrite" : "asked for a name");
+        std::vector<std::string> args{"correct", "--keep-long-names", "--output", out.string()};
+        if (overwrite) args.push_back("--overwrite");
+        args.push_back(shp.string());
+        const auto run = plyvet(args);
+        EXPECT_EQ(run.exit.signal, 0) << run.stderrText;
+        EXPECT_EQ(run.exit.code, 1) << run.stderrText;
+        EXPECT_NE(run.stdoutText.find(shp.string() + ": nicht korrigiert"), std::string::npos) << run.stdoutText;
+        const std::string why =
+            "Shapefile dbf_ohne_felder.shp: Die Attributdatei dbf_ohne_felder.dbf enthält kein Feld. Eine "
+            "dBase-Datei braucht mindestens eines, deshalb wird keine Ausgabe erzeugt.";
+        EXPECT_NE(run.stderrText.find("konnte nicht in Shapefile geschrieben werden. ( " + why + " )"),
+                  std::string::npos)
+            << run.stderrText;
+        const auto lines = test::checkLogLines(shp);
+        EXPECT_TRUE(test::anyLineHas(lines, why)) << ::testing::PrintToString(lines);
+        EXPECT_TRUE(test::anyLineHas(lines, "ExportToShape: Selektierte Datei dbf_ohne_felder_x konnte nicht in "
+                                            "Shapefile geschrieben werden."));
+        EXPECT_TRUE(test::wholeLines(src / "dbf_ohne_felder_k.log"));
+        EXPECT_EQ(test::tripleDigest(older), olderDigest);
+        EXPECT_TRUE(test::temporaryFiles(out).empty());
+    }
+}
+
 }  // namespace
 }  // namespace plyvet

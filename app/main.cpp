@@ -89,9 +89,9 @@ int runCorrect(app::CommandLine& cl) {
         }
     }
 
-    // Without the database the run still corrects; the failure was shown.
+    // Without the database the run still corrects; the failure was shown and logged.
     ErrorDatabase database;
-    database.openErrorDatabase(programFolder, ui);
+    database.openErrorDatabase(programFolder, ui, &programLog);
     CorrectionRun run(ui, cl.settings, cl.options, programLog, database.isOpen() ? &database : nullptr);
     if (htmlReport) run.setObserver(&*htmlReport);
     run.run(list);

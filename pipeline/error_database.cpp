@@ -188,9 +188,11 @@ bool looksLikeSqlite(const fs::path& file, std::uintmax_t size) {
            std::string_view(head.data(), head.size()) == kSqliteMagic;
 }
 
-void showError(Ui& ui, std::string_view description) {
-    ui.message({"Es ist der Fehler:\r\n\"" + std::string(description) + "\" aufgetreten.", "Fehler"});
+Message errorMessage(std::string_view description) {
+    return {"Es ist der Fehler:\r\n\"" + std::string(description) + "\" aufgetreten.", "Fehler"};
 }
+
+void showError(Ui& ui, std::string_view description) { ui.message(errorMessage(description)); }
 
 bool endsWithIgnoreCase(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && equalsIgnoreCase(s.substr(s.size() - suffix.size()), suffix);
@@ -222,18 +224,21 @@ void ErrorDatabase::close() {
     lastShapeFileId_ = 0;
 }
 
-bool ErrorDatabase::openErrorDatabase(const fs::path& programFolder, Ui& ui, std::string_view name) {
+bool ErrorDatabase::openErrorDatabase(const fs::path& programFolder, Ui& ui, const LogFile* programLog,
+                                      std::string_view name) {
     close();
     path_ = errorDatabasePath(programFolder, name);
+    const auto refuse = [&](const Message& message) {
+        ui.message(message);
+        if (programLog != nullptr) programLog->append(message.text);
+        return false;
+    };
     try {
         std::error_code ec;
         const fs::file_status status = fs::status(path_, ec);
         int flags = SQLITE_OPEN_READWRITE;
         if (fs::exists(status)) {
-            if (!fs::is_regular_file(status)) {
-                ui.message({"Der Datenbankname ist schon vorhanden!"});
-                return false;
-            }
+            if (!fs::is_regular_file(status)) return refuse({"Der Datenbankname ist schon vorhanden!"});
             const std::uintmax_t size = fs::file_size(path_, ec);
             if (ec) throw DbError("Die Datei " + path_.string() + " kann nicht gelesen werden (" + ec.message() + ")");
             if (!looksLikeSqlite(path_, size)) {
@@ -282,8 +287,7 @@ bool ErrorDatabase::openErrorDatabase(const fs::path& programFolder, Ui& ui, std
         db_ = std::move(db);
         return true;
     } catch (const DbError& e) {
-        showError(ui, e.what());
-        return false;
+        return refuse(errorMessage(e.what()));
     }
 }
 

@@ -24,6 +24,7 @@
 // other file of that name (a database of another format or program, garbage)
 // is refused with a message and left exactly as it was.
 
+#include "pipeline/log_file.h"
 #include "pipeline/ui.h"
 
 #include <chrono>
@@ -73,12 +74,14 @@ public:
 
     // Opens "<programFolder>/<name>", creating it with its schema when it does
     // not exist. An open database is closed first. On failure shows the
-    // message through `ui` and returns false; the object is then closed:
+    // message through `ui`, appends the same text to `programLog` when one is
+    // given (the box is gone after the start, the log keeps why no rows were
+    // recorded) and returns false; the object is then closed:
     //   - the name is taken by something that is not a file (a folder):
     //     "Der Datenbankname ist schon vorhanden!";
     //   - anything else: a box titled "Fehler",
     //     "Es ist der Fehler:" CRLF "\"<description>\" aufgetreten.".
-    bool openErrorDatabase(const std::filesystem::path& programFolder, Ui& ui,
+    bool openErrorDatabase(const std::filesystem::path& programFolder, Ui& ui, const LogFile* programLog = nullptr,
                            std::string_view name = kErrorDatabaseName);
 
     bool isOpen() const { return db_ != nullptr; }

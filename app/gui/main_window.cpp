@@ -515,7 +515,7 @@ void MainWindow::loadWindow() {
         lblStatus_->clear();
 
         // Without the database the run goes on; its rows are just not recorded.
-        if (!database_.openErrorDatabase(env_.programFolder, *ui_)) database_.close();
+        if (!database_.openErrorDatabase(env_.programFolder, *ui_, &programLog_)) database_.close();
 
         txtAusgabeVerzeichnis_->setText(store_.text(setting::kLastDirectoryOut));
         settings_ = store_.runSettings();

@@ -213,6 +213,43 @@ TEST_F(PlyvetCommand, LongFieldNameNeedsARename) {
     EXPECT_NE(taken.stderrText.find("Der Feldname ID ist bereits vorhanden."), std::string::npos) << taken.stderrText;
 }
 
+// An error database that cannot be opened does not stop the run; its
+// message reaches the program log as well as the screen.
+TEST_F(PlyvetCommand, DatabaseThatCannotBeOpenedIsNamedInTheProgramLog) {
+    struct Case {
+        const char* what;
+        bool folder;        // a folder stands where the file belongs, else a file that is no database
+        std::string shown;  // the message, as the program log holds it (UTF-8)
+    };
+    const fs::path mdb = home / "Plyvet.mdb";
+    const Case cases[] = {
+        {"FolderInTheWay", true, "Der Datenbankname ist schon vorhanden!"},
+        {"NotADatabase", false,
+         "Es ist der Fehler:\r\n\"Die Datei " + mdb.string() +
+             " ist keine Fehlerdatenbank von Polyvet (keine SQLite-Datenbank); sie bleibt unverändert\" aufgetreten."},
+    };
+    const fs::path shp = sample();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(mdb);
+        if (c.folder) {
+            fs::create_directory(mdb);
+        } else {
+            test::writeFile(mdb, "kein SQLite, nur Text");
+        }
+        const auto r = plyvet({"correct", "--overwrite", "--output", out.string(), shp.string()});
+        EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+        // The terminal gets plain line feeds.
+        std::string onScreen = c.shown;
+        if (const auto crlf = onScreen.find("\r\n"); crlf != std::string::npos) onScreen.erase(crlf, 1);
+        EXPECT_NE(r.stderrText.find(onScreen), std::string::npos) << r.stderrText;
+        const std::string log = test::readFile(home / "plyvet.log");
+        EXPECT_NE(log.find(test::utf8ToCp1252(c.shown + "\r\n")), std::string::npos) << test::cp1252ToUtf8(log);
+        // The run's own lines follow as always.
+        EXPECT_NE(log.find(test::utf8ToCp1252("Original-Shapefile: " + shp.string())), std::string::npos);
+    }
+}
+
 // Field names with umlauts, end to end: the generator writes the source in
 // its code page (a first field of up to 10 bytes, one more byte patched into
 // its terminator where `extra` is set) beside a Boolean field "FLÄCHE", whose

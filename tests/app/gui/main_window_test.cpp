@@ -19,6 +19,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <functional>
+
 namespace plyvet::test {
 namespace {
 
@@ -135,6 +137,31 @@ TEST_F(MainWindowTest, ReportsAFailedVersionEntry) {
     const auto texts = dialogs->messageTexts();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], "Eintrag ActualVersion in Registry mit Fehler 1 fehlgeschlagen.");
+}
+
+// The start-up box of an error database that cannot be opened is written to
+// the program log too, word for word; the window still opens.
+TEST_F(MainWindowTest, DatabaseFailureAtStartIsInTheProgramLog) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> block;
+    };
+    const Case cases[] = {
+        {"FolderInTheWay", [](const fs::path& mdb) { fs::create_directory(mdb); }},
+        {"NotADatabase", [](const fs::path& mdb) { writeFile(mdb, "kein SQLite, nur Text"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        window.reset();
+        const fs::path mdb = home / "Plyvet.mdb";
+        fs::remove_all(mdb);
+        c.block(mdb);
+        open();
+        EXPECT_FALSE(window->database().isOpen());
+        const auto texts = dialogs->messageTexts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(readFile(home / "plyvet.log"), utf8ToCp1252(texts[0] + "\r\n"));
+    }
 }
 
 TEST_F(MainWindowTest, AddsEachShapefileOnceIgnoringCase) {

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -289,6 +290,46 @@ TEST_F(ErrorDb, NameTakenByAFolder) {
     EXPECT_FALSE(db.openErrorDatabase(dir.path(), ui));
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Der Datenbankname ist schon vorhanden!"});
     EXPECT_TRUE(fs::is_empty(file()));
+}
+
+// A database that cannot be opened at start is named in the program log with
+// the very text of the box, since the box is gone once the run starts.
+TEST_F(ErrorDb, OpenFailureGoesToTheProgramLogAsShown) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> arrange;  // given the database file
+        std::string folder;  // below dir; empty: dir itself
+    };
+    const Case cases[] = {
+        {"FolderInTheWay", [](const fs::path& f) { fs::create_directory(f); }, ""},
+        {"NotADatabase", [](const fs::path& f) { test::writeFile(f, "kein SQLite, nur Text"); }, ""},
+        {"ForeignTables", [](const fs::path& f) { Raw(f).exec("CREATE TABLE fremd (x)"); }, ""},
+        {"MissingProgramFolder", [](const fs::path&) {}, "fehlt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(file());
+        ui.asked.clear();
+        c.arrange(file());
+        const fs::path logFolder = dir / "protokoll";
+        fs::create_directories(logFolder);
+        const LogFile log(logFolder / "plyvet.log");
+        ASSERT_TRUE(log.create());
+        ErrorDatabase db;
+        EXPECT_FALSE(db.openErrorDatabase(c.folder.empty() ? dir.path() : dir / c.folder, ui, &log));
+        ASSERT_EQ(ui.messageTexts().size(), 1u);
+        EXPECT_EQ(test::readFile(log.path()), test::utf8ToCp1252(ui.messageTexts()[0] + "\r\n"));
+    }
+
+    // An opened database leaves the log alone.
+    fs::remove_all(file());
+    ui.asked.clear();
+    const LogFile log(dir / "protokoll" / "plyvet.log");
+    ASSERT_TRUE(log.create());
+    ErrorDatabase db;
+    EXPECT_TRUE(db.openErrorDatabase(dir.path(), ui, &log));
+    EXPECT_TRUE(ui.asked.empty());
+    EXPECT_EQ(test::readFile(log.path()), "");
 }
 
 TEST_F(ErrorDb, MissingFolderIsReported) {

@@ -57,7 +57,7 @@ bool IdenticalPolygons::deleteIdentical(std::string& path, PreparedExport& job, 
     const gis::ShapefileReader& reader = *job.reader;
     const int n = job.recordCount;
     if (n == 0) {
-        job.finish();
+        if (!finishExport(job, ui_, checkLog_)) return false;
         result.output = job.outputBase.string() + ".shp";
         return true;
     }
@@ -140,16 +140,8 @@ bool IdenticalPolygons::deleteIdentical(std::string& path, PreparedExport& job, 
         return discardOutput(job);
     }
     checkLog_.append(std::to_string(result.found) + " identische(s) Polygon(e) (Shapefile " + job.sourceShp + ").");
-    const std::string shown = job.outputBase.string() + ".shp";
-    try {
-        job.finish();
-    } catch (const RuntimeError& e) {
-        const std::string text = "Shapefile " + shown + " konnte nicht abgeschlossen werden. ( " + e.description() + " )";
-        ui_.message({text});
-        checkLog_.append(text);
-        return false;
-    }
-    result.output = shown;
+    if (!finishExport(job, ui_, checkLog_)) return false;
+    result.output = job.outputBase.string() + ".shp";
     checkLog_.append("Shapefile wurde erfolgreich nach " + withTrailingSeparator(job.outputFolder.string()) +
                      job.outputName + ".shp exportiert.");
     return true;

@@ -363,13 +363,7 @@ bool MergeLayers::mergeInputs(const std::vector<std::string>& paths, const std::
 
     ui_.setStep("");
     ui_.progressValue(0);
-    try {
-        job.finish();
-    } catch (const RuntimeError& e) {
-        showAndLog("Shapefile " + outBase.string() + ".shp konnte nicht abgeschlossen werden. ( " + e.description() +
-                   " )");
-        return false;
-    }
+    if (!finishExport(job, ui_, mergeLog_)) return false;
     for (const Input& in : inputs) {
         mergeLog_.append("Shapefile " + in.shown);
         mergeLog_.append("");

@@ -229,17 +229,12 @@ Verdict CorrectionRun::copyRecord(PreparedExport& job, int record) {
 }
 
 bool CorrectionRun::finishOutput(PreparedExport& job, bool complete) {
-    const std::string shown = job.outputBase.string() + ".shp";
-    try {
-        job.finish();
-    } catch (const RuntimeError& e) {
-        const std::string text = "Shapefile " + shown + " konnte nicht abgeschlossen werden. ( " + e.description() + " )";
-        ui_.message({text});
-        checkLog_.append(text);
-        return false;
-    }
+    if (!finishExport(job, ui_, checkLog_)) return false;
     // A stopped file keeps what it wrote, and the log says that it is not all.
-    if (!complete) checkLog_.append("Die Ausgabe " + shown + " ist unvollständig, die Bearbeitung wurde abgebrochen.");
+    if (!complete) {
+        checkLog_.append("Die Ausgabe " + job.outputBase.string() +
+                         ".shp ist unvollständig, die Bearbeitung wurde abgebrochen.");
+    }
     return true;
 }
 

@@ -104,6 +104,19 @@ void PreparedExport::finish() {
     }
 }
 
+bool finishExport(PreparedExport& job, Ui& ui, const LogFile& log) {
+    try {
+        job.finish();
+    } catch (const RuntimeError& e) {
+        const std::string text = "Shapefile " + job.outputBase.string() + ".shp konnte nicht abgeschlossen werden. ( " +
+                                 e.description() + " )";
+        ui.message({text});
+        log.append(text);
+        return false;
+    }
+    return true;
+}
+
 SourceName splitSourcePath(std::string_view path) {
     std::error_code ec;
     SourceName name;

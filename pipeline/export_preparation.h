@@ -97,6 +97,11 @@ struct SourceName {
 };
 SourceName splitSourcePath(std::string_view path);
 
+// Closes the output and moves it into place (PreparedExport::finish). When
+// that fails, "Shapefile <output>.shp konnte nicht abgeschlossen werden.
+// ( <cause> )" is shown and written to `log`, and the result is false.
+bool finishExport(PreparedExport& job, Ui& ui, const LogFile& log);
+
 // Creates (empties) the check log "<path without its last four characters><ending>".
 // False, with a message shown, when it cannot be written; `checkLog` is then unset.
 bool createCheckLog(const std::string& path, std::string_view ending, LogFile& checkLog, Ui& ui);

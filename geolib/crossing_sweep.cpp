@@ -143,8 +143,10 @@ private:
             if (p.x == q.x) continue;
             const double dy = std::fabs(q.y - p.y);
             const double slope = dy / std::fabs(q.x - p.x);
+            // A slope below the subnormal range rounds to 0 in the line
+            // record: an absolute error of up to 2^-1075, times |x|.
             const double t = dy + std::fabs(p.y) + std::fabs(q.y) +
-                             slope * (std::fabs(p.x) + std::fabs(q.x) + 0x1p-960);
+                             (slope + 0x1p-1070) * (std::fabs(p.x) + std::fabs(q.x) + 0x1p-960);
             largest = std::max(largest, t);
         }
         gap_ = 0x1p-43 * largest + 0x1p-1000;

@@ -95,24 +95,6 @@ struct Chain {
     Box box;
 };
 
-int direction(double from, double to) { return (to > from) - (to < from); }
-
-// Whether edge k and the edge after it (edge 0 after the last) can meet at
-// all. Neighbours only meet when edge k + 1 runs back over edge k: both
-// vertical with opposite directions in Y, or on one line record with
-// opposite directions in X (with X running on, the shared end point is a
-// touching of neighbours).
-bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k) {
-    const auto n = static_cast<std::int32_t>(ring.size());
-    const std::int32_t k1 = k + 1 < n ? k + 1 : 0;
-    const std::int32_t k2 = k1 + 1 < n ? k1 + 1 : 0;
-    const PlyvetXY& p = ring[k];
-    const PlyvetXY& q = ring[k1];
-    const PlyvetXY& r = ring[k2];
-    const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
-    if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
-    return sx1 == -sx2;
-}
 
 // The first repeated vertex of the ring when every vertex that takes part in a
 // repetition is among `candidates` (indexes, in any order, repeats allowed).
@@ -266,8 +248,8 @@ public:
         sweepChains();
         // Neighbours where one chain ends and the next begins, and the closing pair.
         for (std::size_t c = 1; c + 1 < starts_.size(); ++c)
-            if (mayFoldBack(starts_[c] - 1)) test(starts_[c] - 1, starts_[c]);
-        if (mayFoldBack(n_ - 1)) test(0, n_ - 1);
+            if (neighboursMayMeet(ring_, starts_[c] - 1)) test(starts_[c] - 1, starts_[c]);
+        if (neighboursMayMeet(ring_, n_ - 1)) test(0, n_ - 1);
     }
 
     // The first repeated vertex. One always makes a pair of edges that are not
@@ -282,11 +264,7 @@ public:
     }
 
     // The first finding in scan order, with its edges.
-    struct Best {
-        std::int32_t a, b;
-        Finding finding;
-    };
-    const std::optional<Best>& best() const { return best_; }
+    const std::optional<PairFinding>& best() const { return best_; }
 
 private:
     // Vertex k, counted on past the end for k = n.
@@ -323,8 +301,6 @@ private:
     bool adjacent(std::int32_t i, std::int32_t j) const {
         return j == i + 1 || (i == 0 && j == n_ - 1);
     }
-
-    bool mayFoldBack(std::int32_t k) const { return neighboursMayMeet(ring_, k); }
 
     // Whether the edges i and j are more than `gap` apart in the maximum norm,
     // judged across the normal of each edge: the points of one edge all lie on
@@ -393,7 +369,7 @@ private:
         if (best_ && (i > best_->a || (i == best_->a && j >= best_->b))) return;
         const LineRecord li = makeLine(ring_[i], ring_[i + 1]);
         const LineRecord lj = makeLine(ring_[j], vertex(j + 1));
-        if (const auto found = testEdgePair(ring_, i, j, li, lj)) best_ = Best{i, j, *found};
+        if (const auto found = testEdgePair(ring_, i, j, li, lj)) best_ = PairFinding{i, j, *found};
     }
 
     // Pairs inside one chain that are not neighbours. Their X ranges only
@@ -497,7 +473,7 @@ private:
     bool stopped_ = false;  // a repeated vertex was found: nothing else counts
     std::optional<RepeatedVertex> repeated_;
     bool sawNonAdjacent_ = false;
-    std::optional<Best> best_;
+    std::optional<PairFinding> best_;
     std::size_t enumerated_ = 0;
     std::size_t enumerationCap_;
 };
@@ -518,7 +494,7 @@ constexpr std::size_t kEnumerationBase = 100000;
 std::optional<std::int32_t> searchByBoxes(std::span<const PlyvetXY> ring, std::int32_t& a,
                                           std::int32_t& b, PlyvetXY& point, std::size_t cap) {
     const auto n = static_cast<std::int32_t>(ring.size());
-    std::optional<IndexedSearch::Best> best;
+    std::optional<PairFinding> best;
     try {
         IndexedSearch search(ring, a, b, cap);
         if (!search.buildChains()) return findFirstMeetingPlain(ring, a, b, point);
@@ -530,15 +506,7 @@ std::optional<std::int32_t> searchByBoxes(std::span<const PlyvetXY> ring, std::i
     } catch (const std::bad_alloc&) {
         return findFirstMeetingPlain(ring, a, b, point);
     }
-    if (best) {
-        a = best->a;
-        b = best->b;
-        point = best->finding.point;
-        return best->finding.code;
-    }
-    a = 0;
-    b = 0;
-    return kNoFinding;
+    return reportPairFinding(best, a, b, point);
 }
 
 }  // namespace
@@ -609,17 +577,11 @@ std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> rin
             if (ib < firstB || !neighboursMayMeet(ring, ib == ia + 1 ? ia : n - 1)) continue;
             const LineRecord la = makeLine(ring[ia], ring[ia + 1]);
             const LineRecord lb = makeLine(ring[ib], ring[ib + 1 < n ? ib + 1 : 0]);
-            if (const auto found = testEdgePair(ring, ia, ib, la, lb)) {
-                a = ia;
-                b = ib;
-                point = found->point;
-                return found->code;
-            }
+            if (const auto found = testEdgePair(ring, ia, ib, la, lb))
+                return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
         }
     }
-    a = 0;
-    b = 0;
-    return kNoFinding;
+    return reportPairFinding(std::nullopt, a, b, point);
 }
 
 // Small rings that turn back often (combs) are first asked whether they are

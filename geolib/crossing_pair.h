@@ -36,6 +36,27 @@ LineRecord makeLine(const PlyvetXY& from, const PlyvetXY& to);
 std::optional<Finding> testEdgePair(std::span<const PlyvetXY> ring, std::int32_t ia,
                                     std::int32_t ib, const LineRecord& la, const LineRecord& lb);
 
+// A finding with the edges it was made on, ia < ib.
+struct PairFinding {
+    std::int32_t a, b;
+    Finding finding;
+};
+
+// Writes the scan's answer, the edges and point of `found`, or a = b = 0 when
+// there is none; returns its result code (kNoFinding for none).
+std::int32_t reportPairFinding(const std::optional<PairFinding>& found, std::int32_t& a, std::int32_t& b,
+                               PlyvetXY& point);
+
+// -1, 0 or 1 as `to` lies below, at or above `from`.
+inline int direction(double from, double to) { return (to > from) - (to < from); }
+
+// Whether edge k and the edge after it (edge 0 after the last) can meet at
+// all. Neighbours only meet when edge k + 1 runs back over edge k: both
+// vertical with opposite directions in Y, or on one line record with
+// opposite directions in X (with X running on, the shared end point is a
+// touching of neighbours).
+bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k);
+
 // A resume position the scan can start from: (0, 0), or 0 <= a < b <= n.
 bool validResume(std::int32_t a, std::int32_t b, std::int32_t n);
 

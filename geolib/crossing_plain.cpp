@@ -33,17 +33,11 @@ std::int32_t findFirstMeetingPlain(std::span<const PlyvetXY> ring, std::int32_t&
     for (std::int32_t ia = startA; ia <= n - 2; ++ia) {
         const std::int32_t firstB = (resumed && ia == startA) ? startB : ia + 1;
         for (std::int32_t ib = firstB; ib <= n - 1; ++ib) {
-            if (const auto found = testEdgePair(ring, ia, ib, lines[ia], lines[ib])) {
-                a = ia;
-                b = ib;
-                point = found->point;
-                return found->code;
-            }
+            if (const auto found = testEdgePair(ring, ia, ib, lines[ia], lines[ib]))
+                return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
         }
     }
-    a = 0;
-    b = 0;
-    return kNoFinding;
+    return reportPairFinding(std::nullopt, a, b, point);
 }
 
 }  // namespace plyvet::geolib::core

@@ -83,8 +83,6 @@ constexpr std::int32_t kNone = -1;
 constexpr std::size_t kMaxSuspects = 256;
 constexpr std::size_t kWorkPerEdge = 16;
 
-int direction(double from, double to) { return (to > from) - (to < from); }
-
 class Sweep {
 public:
     Sweep(std::span<const PlyvetXY> ring, std::int32_t startA, std::int32_t startB)
@@ -101,11 +99,7 @@ public:
         return finish();
     }
 
-    struct Best {
-        std::int32_t a, b;
-        Finding finding;
-    };
-    const std::optional<Best>& best() const { return best_; }
+    const std::optional<PairFinding>& best() const { return best_; }
     const std::optional<RepeatedVertex>& repeated() const { return repeated_; }
 
 private:
@@ -414,25 +408,13 @@ private:
 
     // --- the answer -----------------------------------------------------
 
-    // Whether edge k and the edge after it can meet at all: only when the
-    // second runs back over the first (both vertical with opposite directions
-    // in Y, or opposite directions in X).
-    bool mayFoldBack(std::int32_t k) const {
-        const PlyvetXY& p = ring_[k];
-        const PlyvetXY& q = vertex(k + 1);
-        const PlyvetXY& r = vertex(wrap(k + 1) + 1);
-        const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
-        if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
-        return sx1 == -sx2;
-    }
-
     void test(std::int32_t i, std::int32_t j) {
         if (i > j) std::swap(i, j);
         if (i < startA_ || (i == startA_ && j < firstB_)) return;
         if (best_ && (i > best_->a || (i == best_->a && j >= best_->b))) return;
         const LineRecord li = makeLine(ring_[i], ring_[i + 1]);
         const LineRecord lj = makeLine(ring_[j], vertex(j + 1));
-        if (const auto found = testEdgePair(ring_, i, j, li, lj)) best_ = Best{i, j, *found};
+        if (const auto found = testEdgePair(ring_, i, j, li, lj)) best_ = PairFinding{i, j, *found};
     }
 
     // The Y values of edge e at x (its Y range when vertical).
@@ -456,8 +438,8 @@ private:
 
     bool finish() {
         for (std::int32_t k = 0; k + 1 < n_; ++k)
-            if (mayFoldBack(k)) test(k, k + 1);
-        if (mayFoldBack(n_ - 1)) test(0, n_ - 1);
+            if (neighboursMayMeet(ring_, k)) test(k, k + 1);
+        if (neighboursMayMeet(ring_, n_ - 1)) test(0, n_ - 1);
         if (suspects_.empty()) return true;
         repeated_ = firstRepeatedVertexHashed(ring_);
         if (repeated_) return true;
@@ -525,7 +507,7 @@ private:
     std::vector<std::int32_t> suspects_;
 
     std::optional<RepeatedVertex> repeated_;
-    std::optional<Best> best_;
+    std::optional<PairFinding> best_;
 };
 
 }  // namespace
@@ -538,15 +520,7 @@ std::optional<std::int32_t> findFirstMeetingSwept(std::span<const PlyvetXY> ring
     if (!sweep.run()) return std::nullopt;
     if (const auto& repeated = sweep.repeated())
         return reportRepeatedVertex(*repeated, n, a, b, point, ring);
-    if (const auto& best = sweep.best()) {
-        a = best->a;
-        b = best->b;
-        point = best->finding.point;
-        return best->finding.code;
-    }
-    a = 0;
-    b = 0;
-    return kNoFinding;
+    return reportPairFinding(sweep.best(), a, b, point);
 }
 
 }  // namespace plyvet::geolib::core

@@ -92,28 +92,50 @@ inline void sortByRuns(std::vector<Keyed>& items, std::vector<Keyed>& other, std
     }
 }
 
-}  // namespace separation_detail
-
+// The sweep behind edgesApart and ringsApart: all edges of the closed rings
+// in one x order; two edges are exempt only when they are neighbours in the
+// same ring. Every ring has at least 3 vertices.
 template <class Point>
-bool edgesApart(std::span<const Point> ring, double distance, std::size_t workPerEdge = 128) {
-    const std::size_t n = ring.size();
-    if (n < 4 || n > 0xFFFFFFFFu || !std::isfinite(distance) || distance < 0.0) {
+bool apart(std::span<const std::span<const Point>> rings, double distance, std::size_t workPerEdge) {
+    if (!std::isfinite(distance) || distance < 0.0) {
+        return false;
+    }
+    std::size_t n = 0;
+    for (const std::span<const Point> ring : rings) {
+        if (ring.size() < 3) return false;
+        n += ring.size();
+    }
+    if (n > 0xFFFFFFFFu) {
         return false;
     }
     double largest = distance;
-    std::vector<separation_detail::EdgeBox> boxes(n);
+    std::vector<EdgeBox> boxes(n);
+    // Each edge's two ends, and the first and last edge of its ring (the
+    // pair that closes the ring are neighbours too).
+    struct Ends {
+        const Point* p;
+        const Point* q;
+        std::uint32_t first, last;
+    };
+    std::vector<Ends> ends(n);
     // Sorted by the boxes' left ends; the keys travel with the edge numbers
     // only, so the sort moves 16 bytes an entry.
-    std::vector<separation_detail::Keyed> order(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        const Point& p = ring[k];
-        const Point& q = ring[k + 1 == n ? 0 : k + 1];
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-            return false;
+    std::vector<Keyed> order(n);
+    std::size_t g = 0;
+    for (const std::span<const Point> ring : rings) {
+        const std::size_t m = ring.size();
+        const auto first = static_cast<std::uint32_t>(g), last = static_cast<std::uint32_t>(g + m - 1);
+        for (std::size_t k = 0; k < m; ++k, ++g) {
+            const Point& p = ring[k];
+            const Point& q = ring[k + 1 == m ? 0 : k + 1];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+                return false;
+            }
+            largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+            boxes[g] = {std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y), std::max(p.y, q.y)};
+            ends[g] = {&p, &q, first, last};
+            order[g] = {boxes[g].xlo, static_cast<std::uint32_t>(g)};
         }
-        largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
-        boxes[k] = {std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y), std::max(p.y, q.y)};
-        order[k] = {boxes[k].xlo, static_cast<std::uint32_t>(k)};
     }
     // Box gaps are differences of coordinates: widening the distance by a few
     // units in the last place of the largest one keeps "apart" certain.
@@ -122,47 +144,90 @@ bool edgesApart(std::span<const Point> ring, double distance, std::size_t workPe
         return false;
     }
     {
-        std::vector<separation_detail::Keyed> other;
+        std::vector<Keyed> other;
         std::vector<std::size_t> bounds;
-        separation_detail::sortByRuns(order, other, bounds);
+        sortByRuns(order, other, bounds);
     }
 
     // A dense comb keeps some ten teeth side by side; far more means a ring
     // folded over itself, which the caller searches its own way.
     const std::size_t budget = workPerEdge * n + 64;
     std::size_t work = 0;
-    std::vector<std::uint32_t> active;  // edges still within reach in x
+    // The edges still within reach in x, as columns: the scan over them runs
+    // without branches (boxes that meet in y are rare and are collected
+    // first), dropping those that fell behind as it goes.
+    std::vector<double> activeRight, activeLow, activeHigh;
+    std::vector<std::uint32_t> activeEdge, meeting;
     for (const auto& [left, edge] : order) {
-        const separation_detail::EdgeBox& box = boxes[edge];
-        std::size_t kept = 0;
-        for (const std::uint32_t other : active) {
-            const separation_detail::EdgeBox& o = boxes[other];
-            if (o.xhi + reach < left) {
-                continue;  // every later box starts further right
-            }
-            active[kept++] = other;
-            if (++work > budget) {
-                return false;
-            }
-            if (o.ylo > box.yhi + reach || box.ylo > o.yhi + reach) {
-                continue;
-            }
-            const std::uint32_t i = std::min(other, edge), j = std::max(other, edge);
-            if (j == i + 1 || (i == 0 && j + 1 == n)) {
+        const EdgeBox& box = boxes[edge];
+        const double high = box.yhi + reach;
+        const std::size_t count = activeEdge.size();
+        meeting.resize(count);
+        std::size_t kept = 0, met = 0;
+        double* right = activeRight.data();
+        double* lo = activeLow.data();
+        double* hi = activeHigh.data();
+        std::uint32_t* id = activeEdge.data();
+        for (std::size_t a = 0; a < count; ++a) {
+            // Every later box starts further right: one that ended before
+            // reach of this one meets none of them.
+            const bool within = !(right[a] + reach < left);
+            const bool inY = !(lo[a] > high) && !(box.ylo > hi[a] + reach);
+            right[kept] = right[a];
+            lo[kept] = lo[a];
+            hi[kept] = hi[a];
+            id[kept] = id[a];
+            meeting[met] = id[a];
+            met += static_cast<std::size_t>(within && inY);
+            kept += static_cast<std::size_t>(within);
+        }
+        work += kept;
+        if (work > budget) {
+            return false;
+        }
+        for (std::size_t m = 0; m < met; ++m) {
+            const Ends& e = ends[std::min(meeting[m], edge)];
+            const Ends& f = ends[std::max(meeting[m], edge)];
+            const std::uint32_t i = std::min(meeting[m], edge), j = std::max(meeting[m], edge);
+            if (e.first == f.first && (j == i + 1 || (i == e.first && j == e.last))) {
                 continue;  // neighbours share a vertex
             }
-            const Point& pi = ring[i];
-            const Point& qi = ring[i + 1];
-            const Point& pj = ring[j];
-            const Point& qj = ring[j + 1 == n ? 0 : j + 1];
-            if (!separation_detail::beyondLine(pi, qi, pj, qj, reach) && !separation_detail::beyondLine(pj, qj, pi, qi, reach)) {
+            if (!beyondLine(*e.p, *e.q, *f.p, *f.q, reach) && !beyondLine(*f.p, *f.q, *e.p, *e.q, reach)) {
                 return false;
             }
         }
-        active.resize(kept);
-        active.push_back(edge);
+        activeRight.resize(kept);
+        activeLow.resize(kept);
+        activeHigh.resize(kept);
+        activeEdge.resize(kept);
+        activeRight.push_back(box.xhi);
+        activeLow.push_back(box.ylo);
+        activeHigh.push_back(box.yhi);
+        activeEdge.push_back(edge);
     }
     return true;
+}
+
+}  // namespace separation_detail
+
+template <class Point>
+bool edgesApart(std::span<const Point> ring, double distance, std::size_t workPerEdge = 128) {
+    if (ring.size() < 4) {
+        return false;
+    }
+    const std::span<const Point> rings[] = {ring};
+    return separation_detail::apart<Point>(rings, distance, workPerEdge);
+}
+
+// Whether two closed rings of at least 3 vertices each are simple and keep
+// their distance: every two of their edges (within one ring and across the
+// two) are more than `distance` apart in x or in y at every pair of their
+// points, except neighbours within one ring. The same doubts and budget as
+// edgesApart answer "no".
+template <class Point>
+bool ringsApart(std::span<const Point> a, std::span<const Point> b, double distance, std::size_t workPerEdge = 128) {
+    const std::span<const Point> rings[] = {a, b};
+    return separation_detail::apart<Point>(rings, distance, workPerEdge);
 }
 
 }  // namespace plyvet::geolib

@@ -4,6 +4,7 @@
 
 #include "cleaner/edge_meeting.h"
 #include "cleaner/event_texts.h"
+#include "cleaner/part_nesting.h"
 #include "cleaner/part_pairs.h"
 #include "cleaner/polygon_cleaner.h"
 #include "cleaner/vertex_search.h"
@@ -224,11 +225,33 @@ void clsPolygonCleaner::validateParts() {
         bool secondCovered;  // nothing of the higher lies outside the lower
     };
     std::map<std::pair<std::size_t, std::size_t>, Coverage> coverage;
+    // Outlines that keep clearly apart settle the pair without the overlay,
+    // with the answer it gives: the lower record's ring first.
+    std::map<std::pair<std::size_t, std::size_t>, std::optional<cleaner_search::Nesting>> nesting;
     for (std::size_t r = 0; r < records.size(); ++r) {
         for (const std::size_t s : meeting[r]) {
             PartRecord& outer = records[r];
             PartRecord& inner = records[s];
             const gis::Ring& innerRing = inner.copy.parts.front();
+            const std::pair<std::size_t, std::size_t> pair{std::min(r, s), std::max(r, s)};
+            auto settled = nesting.find(pair);
+            if (settled == nesting.end()) {
+                settled = nesting
+                              .emplace(pair, cleaner_search::nestingApart(records[pair.first].copy.parts.front(),
+                                                                          records[pair.second].copy.parts.front()))
+                              .first;
+            }
+            if (settled->second) {
+                using cleaner_search::Nesting;
+                const Nesting innerInOuter = r < s ? Nesting::SecondInFirst : Nesting::FirstInSecond;
+                if (*settled->second == innerInOuter) {
+                    outer.contains.push_back(s);
+                    ++inner.containedBy;
+                }
+                // Otherwise the outer lies inside the inner (the pair (s, r)
+                // records it) or the two are disjoint: nothing to note here.
+                continue;
+            }
             std::size_t inside = 0;
             std::size_t outside = 0;
             bool sharesArea = false;

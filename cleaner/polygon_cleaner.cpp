@@ -158,10 +158,20 @@ bool clsPolygonCleaner::edgesApartOnEdgeMargin(const gis::Ring& ring) {
         return known.margin == margin && known.ring.size() == ring.size() &&
                (ring.empty() || std::memcmp(known.ring.data(), ring.data(), ring.size() * sizeof(gis::Point)) == 0);
     };
-    if (!separation_ || !same(*separation_)) {
-        separation_ = Separation{ring, margin, cleaner_search::edgesApart(ring, margin)};
+    for (const Separation& known : separations_) {
+        if (same(known)) {
+            return known.apart;
+        }
     }
-    return separation_->apart;
+    Separation fresh{ring, margin, cleaner_search::edgesApart(ring, margin)};
+    const bool apart = fresh.apart;
+    if (separations_.size() < kSeparationsKept) {
+        separations_.push_back(std::move(fresh));
+    } else {
+        separations_[nextSeparation_] = std::move(fresh);
+        nextSeparation_ = (nextSeparation_ + 1) % kSeparationsKept;
+    }
+    return apart;
 }
 
 double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {

@@ -143,8 +143,8 @@ private:
     double identicalMargin(double magnitude) const;
     double onEdgeMargin(double magnitude) const;
     // cleaner_search::edgesApart(ring, onEdgeMargin) of the ring, remembered
-    // for the last ring asked: the tangency passes ask it for the same
-    // unchanged ring over and over.
+    // for the last few rings asked: the tangency passes ask it for the same
+    // unchanged parts over and over.
     bool edgesApartOnEdgeMargin(const gis::Ring& ring);
     double roundedDistance(gis::Point a, gis::Point b) const;
     bool identical(gis::Point a, gis::Point b) const;
@@ -172,7 +172,9 @@ private:
         double margin = 0.0;
         bool apart = false;
     };
-    std::optional<Separation> separation_;
+    static constexpr std::size_t kSeparationsKept = 4;
+    std::vector<Separation> separations_;  // at most kSeparationsKept, the oldest replaced first
+    std::size_t nextSeparation_ = 0;
 };
 
 }  // namespace plyvet

@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <utility>
 #include <vector>
@@ -210,10 +211,88 @@ bool apart(std::span<const std::span<const Point>> rings, double distance, std::
 
 }  // namespace separation_detail
 
+namespace separation_detail {
+
+// A proof without pairing edges, for rings seen from one point in strictly
+// turning order (every convex ring and most parcels, from the mean of their
+// vertices): when each edge turns the view from the centre c the same way
+// and the turns add up to one full turn, edge k covers the angles between
+// its ends and nothing else. Two edges that are not neighbours then have a
+// whole edge's angle between them on either side, at least the smallest
+// angle a of any edge; and every point of every edge lies at least r from c,
+// r the least distance of c from an edge's line. Two points at distances of
+// at least r from c and at an angle of at least a (a below a right angle,
+// as n >= 4 angles make a full turn) are at least r sin a apart, and the
+// maximum norm is at least that over sqrt 2.
+//
+// Everything is compared squared: r^2 = cross^2 / |edge|^2 and
+// sin^2 a = cross^2 / (|c->p|^2 |c->q|^2) for cross the cross product of
+// the two ends as seen from c. Each cross product must be clear of its own
+// rounding by a factor of 2^12, so the bound carries a relative error far
+// below the 2^-9 it is cut by; the absolute term covers the rounding of the
+// coordinates as seen from c. False for every doubt.
+template <class Point>
+bool apartSeenFromCentre(std::span<const Point> ring, double distance) {
+    const std::size_t n = ring.size();
+    if (n < 4 || !std::isfinite(distance) || distance < 0.0) {
+        return false;
+    }
+    double cx = 0.0, cy = 0.0, largest = 0.0;
+    for (const Point& p : ring) {
+        cx += p.x;
+        cy += p.y;
+        largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+    }
+    cx /= static_cast<double>(n);
+    cy /= static_cast<double>(n);
+    if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(largest)) {
+        return false;
+    }
+    double leastSine2 = 1.0, leastRadius2 = std::numeric_limits<double>::infinity();
+    bool leftTurns = false;
+    std::size_t turns = 0;
+    double ax = ring[0].x - cx, ay = ring[0].y - cy;
+    for (std::size_t k = 0; k < n; ++k) {
+        const Point& q = ring[k + 1 == n ? 0 : k + 1];
+        const double bx = q.x - cx, by = q.y - cy;
+        const double cross = ax * by - ay * bx;
+        if (!(std::fabs(cross) > 0x1p-40 * (std::fabs(ax * by) + std::fabs(ay * bx)))) {
+            return false;  // seen edge-on from c, too close to tell, or not finite
+        }
+        if (k == 0) {
+            leftTurns = cross > 0;
+        } else if ((cross > 0) != leftTurns) {
+            return false;
+        }
+        // The turns pass the ray from c towards +x once per full turn: an
+        // edge turning left that goes from below c to not below it (or one
+        // turning right that goes the other way) crosses that ray.
+        if (leftTurns ? (ay < 0 && by >= 0) : (ay >= 0 && by < 0)) {
+            ++turns;
+        }
+        const double cross2 = cross * cross;
+        const double ex = bx - ax, ey = by - ay;
+        leastSine2 = std::min(leastSine2, cross2 / ((ax * ax + ay * ay) * (bx * bx + by * by)));
+        leastRadius2 = std::min(leastRadius2, cross2 / (ex * ex + ey * ey));
+        ax = bx;
+        ay = by;
+    }
+    if (turns != 1) {
+        return false;
+    }
+    const double need = 1.4142135623730951 * (1 + 0x1p-40) * distance + 0x1p-44 * largest;
+    return leastRadius2 * leastSine2 * (1 - 0x1p-9) > need * need;
+}
+
+}  // namespace separation_detail
+
 template <class Point>
 bool edgesApart(std::span<const Point> ring, double distance, std::size_t workPerEdge = 128) {
     if (ring.size() < 4) {
         return false;
+    }
+    if (separation_detail::apartSeenFromCentre(ring, distance)) {
+        return true;
     }
     const std::span<const Point> rings[] = {ring};
     return separation_detail::apart<Point>(rings, distance, workPerEdge);

@@ -4,6 +4,7 @@
 // which must still find exactly what their plain loops find.
 
 #include "cleaner/edge_separation.h"
+#include "geolib/edge_separation.h"
 #include "cleaner/vertex_search.h"
 #include "cleaner_fixture.h"
 
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <string>
 
@@ -139,6 +141,53 @@ TEST(EdgeSeparation, ApartOnlyWhenEveryPairIsApart) {
     }
     EXPECT_GT(apartSeen, 20);
     EXPECT_GT(notApartSeen, 20);
+}
+
+// The proof from the centre alone, on rings it can prove (radial outlines of
+// every jitter, teeth nearly touching) and rings it must leave to the sweep:
+// whenever it says apart, the brute-force distance is larger, also at
+// distances just below and above that distance.
+TEST(EdgeSeparation, SeenFromCentreOnlyWhenEveryPairIsApart) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int proved = 0, tried = 0;
+    for (int k = 0; k < 400; ++k) {
+        const int n = 4 + k % 97;
+        const double jitter = k % 4 == 0 ? 0.0 : std::pow(10.0, -3 + 3 * unit(random));  // up to a full radius
+        const bool teeth = k % 3 == 0;
+        const Point centre{3500000.0 + 1000 * unit(random), 5800000.0 + 1000 * unit(random)};
+        Ring ring;
+        for (int v = 0; v < n; ++v) {
+            const double angle = 2 * std::numbers::pi * (v + 0.3 * unit(random)) / n;
+            const double radius = 30 * (teeth && v % 2 == 1 ? 1 - jitter : 1 - jitter * unit(random));
+            ring.push_back({centre.x + radius * std::cos(angle), centre.y + radius * std::sin(angle)});
+        }
+        if (k % 2 == 1) std::reverse(ring.begin(), ring.end());
+        const double closest = closestApartEdges(ring);
+        for (const double share : {0.001, 0.3, 0.99, 1.0, 1.01}) {
+            const double distance = closest * share;
+            ++tried;
+            if (geolib::separation_detail::apartSeenFromCentre<Point>(ring, distance)) {
+                ++proved;
+                EXPECT_GT(closest, distance) << "ring " << k << " share " << share;
+            }
+        }
+    }
+    EXPECT_GT(proved, tried / 4);
+
+    // Rings it must not prove from the centre, whatever the sweep says: not
+    // seen in turning order from the mean of their vertices, or wound twice.
+    Ring twice;
+    for (int v = 0; v < 16; ++v) {
+        const double angle = 4 * std::numbers::pi * v / 16;
+        twice.push_back({std::cos(angle) * (1 + 0.01 * v), std::sin(angle) * (1 + 0.01 * v)});
+    }
+    const Ring comb{{0, 0}, {0, 10}, {1, 10}, {1, 1}, {2, 1}, {2, 10}, {3, 10}, {3, 1}, {4, 1}, {4, 10}, {5, 10}, {5, 0}};
+    const Ring notch{{0, 0}, {0, 10}, {10, 10}, {10, 6}, {1, 5}, {10, 4}, {10, 0}};
+    for (const Ring* r : {static_cast<const Ring*>(&twice), &comb, &notch}) {
+        EXPECT_FALSE(geolib::separation_detail::apartSeenFromCentre<Point>(*r, 0.001));
+    }
+    EXPECT_TRUE(edgesApart(comb, 0.1));  // the sweep proves the comb
 }
 
 // The searches with and without the separation shortcut, on the parcels the

@@ -121,6 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     };
     compareAlone("sweep", geolib::core::findFirstMeetingSwept, "the sweep differs from the plain scan");
-    compareAlone("spaced", geolib::core::findFirstMeetingSpaced, "the spaced-ring answer differs from the plain scan");
+    compareAlone(
+        "spaced",
+        [](std::span<const PlyvetXY> r, std::int32_t& sa, std::int32_t& sb, PlyvetXY& found) {
+            return geolib::core::findFirstMeetingSpaced(r, sa, sb, found);
+        },
+        "the spaced-ring answer differs from the plain scan");
     return 0;
 }

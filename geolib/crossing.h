@@ -32,11 +32,13 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
 // vertex all lie further apart than any pair test can bridge (only
 // neighbours can meet there), in one sweep over the edges; nothing when the
 // ring is not spaced, has a coordinate that is not finite, or is too folded
-// to tell in a few steps per edge. a, b and point are written only when an
-// answer is returned. Expects n >= 4 and a resume position that validResume
-// accepts. Throws std::bad_alloc when its tables cannot be allocated.
+// to tell in a few steps per edge. Without `sweep` only the proof from the
+// ring's centre is tried (no tables, a few operations per vertex), the
+// separation sweep not. a, b and point are written only when an answer is
+// returned. Expects n >= 4 and a resume position that validResume accepts.
+// Throws std::bad_alloc when its tables cannot be allocated.
 std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
-                                                   std::int32_t& b, PlyvetXY& point);
+                                                   std::int32_t& b, PlyvetXY& point, bool sweep = true);
 
 // Rings below this many points go straight to the plain scan: the index does
 // not pay for itself there.

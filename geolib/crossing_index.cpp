@@ -515,10 +515,11 @@ namespace {
 
 // Rings up to this many points first ask whether they are spaced (below):
 // for them the box search's tables cost more than the whole question, and a
-// spaced ring is answered in one sweep ...
+// spaced ring is answered in one pass ...
 constexpr std::int32_t kSpacedRingMaximum = 4096;
 constexpr std::size_t kSpacedWorkPerEdge = 64;
-// ... and when X turns back at one vertex in this many or more.
+// ... and the separation sweep is tried when X turns back at one vertex in
+// this many or more.
 constexpr std::int32_t kSpacedTurnShare = 4;
 
 // Whether X turns back at one vertex in kSpacedTurnShare or more: rings of
@@ -543,7 +544,7 @@ bool turnsOften(std::span<const PlyvetXY> ring) {
 // and no vertex repeats another (a zero-length edge brings the edges on either
 // side of it together, so such a ring is never spaced).
 std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
-                                                   std::int32_t& b, PlyvetXY& point) {
+                                                   std::int32_t& b, PlyvetXY& point, bool sweep) {
     const auto n = static_cast<std::int32_t>(ring.size());
     double largestY = 0.0, lowY = ring[0].y, highY = ring[0].y, steep = 0.0;
     for (std::int32_t k = 0; k < n; ++k) {
@@ -565,7 +566,10 @@ std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> rin
     // monotone, so no chain's pad exceeds this one.
     const double widest = 2 * kPadBase + kPadRelative * (largestY + (highY - lowY)) + steep;
     const double reach = 4 * widest * (1 + 0x1p-40);
-    if (!std::isfinite(reach) || !edgesApart<PlyvetXY>(ring, reach, kSpacedWorkPerEdge)) return std::nullopt;
+    if (!std::isfinite(reach)) return std::nullopt;
+    const bool spaced = sweep ? edgesApart<PlyvetXY>(ring, reach, kSpacedWorkPerEdge)
+                              : separation_detail::apartSeenFromCentre<PlyvetXY>(ring, reach);
+    if (!spaced) return std::nullopt;
 
     // The neighbouring pairs in scan order from the resume position: (0, 1),
     // (0, n - 1), (1, 2), (2, 3), ...
@@ -584,8 +588,10 @@ std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> rin
     return reportPairFinding(std::nullopt, a, b, point);
 }
 
-// Small rings that turn back often (combs) are first asked whether they are
-// spaced. Then the box search; at box pairs by the thousand per edge (thin
+// Small rings are first asked whether they are spaced: all of them by the
+// proof from their centre, which costs less than the box search, and those
+// that turn back often (combs) also by the separation sweep. Then the box
+// search; at box pairs by the thousand per edge (thin
 // spikes around one centre) the sweep, which proves most edges apart without
 // pairing them; when it gives up too, the box search runs to its end.
 std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
@@ -594,9 +600,9 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
     if (n < 4) return findFirstMeetingPlain(ring, a, b, point);
     if (!validResume(a, b, n)) return kFailure;
 
-    if (n <= kSpacedRingMaximum && turnsOften(ring)) {
+    if (n <= kSpacedRingMaximum) {
         try {
-            if (const auto found = findFirstMeetingSpaced(ring, a, b, point)) return *found;
+            if (const auto found = findFirstMeetingSpaced(ring, a, b, point, turnsOften(ring))) return *found;
         } catch (const std::bad_alloc&) {
             // the box search needs less memory
         }

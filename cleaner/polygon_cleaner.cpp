@@ -182,7 +182,8 @@ double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {
 
 // Written as "not below" fails for NaN: a distance that cannot be computed
 // never makes two points identical, so broken coordinates are kept and
-// reported by the validation instead of silently thinned out.
+// reported by the validation instead of silently thinned out. Symmetric bit
+// for bit: b - a is the exact negation of a - b.
 bool clsPolygonCleaner::identical(gis::Point a, gis::Point b) const {
     const double dx = a.x - b.x;
     const double dy = a.y - b.y;

@@ -50,7 +50,8 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
         // The first coinciding pair with the outer index running first, so A < B.
         const auto pair = cleaner_search::firstPair(
             ring, identicalMargin(cleaner_search::magnitude(ring)),
-            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, edgesApartOnEdgeMargin(ring));
+            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, edgesApartOnEdgeMargin(ring),
+            /*symmetric=*/true);
         if (!pair) {
             addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;

@@ -247,13 +247,25 @@ std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& s
     return std::nullopt;
 }
 
-std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart) {
+std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart,
+                                   bool symmetric) {
     if (!std::isfinite(margin) || !finite(ring) || ring.size() > kMaxGridVertices) {
         return firstPairPlain(ring, same);
     }
     const std::size_t n = ring.size();
     if (apart.has_value() ? *apart : edgesApart(ring, margin)) {
         // Only the two neighbours of a vertex can lie within the margin.
+        if (symmetric && n >= 3) {
+            // In scan order: (0, 1), (0, n - 1), then for each a its pair
+            // with a + 1; its pair with a - 1 was asked as (a - 1, a), and
+            // the last vertex's two pairs were both asked before it.
+            if (same(0, 1)) return IndexPair{0, 1};
+            if (same(0, n - 1)) return IndexPair{0, n - 1};
+            for (Index a = 1; a + 1 < n; ++a) {
+                if (same(a, a + 1)) return IndexPair{a, a + 1};
+            }
+            return std::nullopt;
+        }
         for (Index a = 0; a < n; ++a) {
             const Index before = a == 0 ? n - 1 : a - 1;
             const Index after = a + 1 == n ? 0 : a + 1;

@@ -196,13 +196,6 @@ bool clsPolygonCleaner::identical(gis::Point a, gis::Point b) const {
     return rounded(d) < threshold_;
 }
 
-// True when rounded(value) >= limit holds whatever the rounding does: the
-// value lies a whole rounding unit (and a relative slack for the floating
-// error) above the limit. False for NaN and infinite limits, which take the
-// plain road.
-bool clsPolygonCleaner::clearlyAtLeast(double value, double limit) const {
-    return value >= limit + roundingUnit_ + 1e-9 * (1.0 + std::fabs(value)) && std::isfinite(limit);
-}
 
 std::string clsPolygonCleaner::coordinate(double value) const { return number(rounded(value)); }
 

@@ -26,6 +26,7 @@
 
 #include "pipeline/gis/geometry.h"
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -176,5 +177,13 @@ private:
     std::vector<Separation> separations_;  // at most kSeparationsKept, the oldest replaced first
     std::size_t nextSeparation_ = 0;
 };
+
+// True when rounded(value) >= limit holds whatever the rounding does: the
+// value lies a whole rounding unit (and a relative slack for the floating
+// error) above the limit. False for NaN and infinite limits, which take the
+// plain road. Inline: the vertex passes ask it several times per vertex.
+inline bool clsPolygonCleaner::clearlyAtLeast(double value, double limit) const {
+    return value >= limit + roundingUnit_ + 1e-9 * (1.0 + std::fabs(value)) && std::isfinite(limit);
+}
 
 }  // namespace plyvet

@@ -220,12 +220,13 @@ namespace separation_detail {
 // its ends and nothing else. Two edges that are not neighbours then have a
 // whole edge's angle between them on either side, at least the smallest
 // angle a of any edge; and every point of every edge lies at least r from c,
-// r the least distance of c from an edge's line. Two points at distances of
+// r the least distance of c from an edge. Two points at distances of
 // at least r from c and at an angle of at least a (a below a right angle,
 // as n >= 4 angles make a full turn) are at least r sin a apart, and the
 // maximum norm is at least that over sqrt 2.
 //
-// Everything is compared squared: r^2 = cross^2 / |edge|^2 and
+// Everything is compared squared: r^2 = cross^2 / |edge|^2 (or an end's
+// squared distance when the foot of the perpendicular misses the edge) and
 // sin^2 a = cross^2 / (|c->p|^2 |c->q|^2) for cross the cross product of
 // the two ends as seen from c. Each cross product must be clear of its own
 // rounding by a factor of 2^12, so the bound carries a relative error far
@@ -272,8 +273,14 @@ bool apartSeenFromCentre(std::span<const Point> ring, double distance) {
         }
         const double cross2 = cross * cross;
         const double ex = bx - ax, ey = by - ay;
-        leastSine2 = std::min(leastSine2, cross2 / ((ax * ax + ay * ay) * (bx * bx + by * by)));
-        leastRadius2 = std::min(leastRadius2, cross2 / (ex * ex + ey * ey));
+        const double a2 = ax * ax + ay * ay, b2 = bx * bx + by * by;
+        leastSine2 = std::min(leastSine2, cross2 / (a2 * b2));
+        // The nearest point of the edge: an end when the foot of the
+        // perpendicular from c falls outside the edge (a nearly radial edge),
+        // else the foot. Where rounding puts the foot on the wrong side of an
+        // end, the two differ by far less than the bound is cut by.
+        const bool beforeStart = ax * ex + ay * ey >= 0, beyondEnd = bx * ex + by * ey <= 0;
+        leastRadius2 = std::min(leastRadius2, beforeStart ? a2 : beyondEnd ? b2 : cross2 / (ex * ex + ey * ey));
         ax = bx;
         ay = by;
     }

@@ -107,6 +107,10 @@ public:
     // ... and point 1 lies between 2 and 3, or point 3 between 1 and 2: the
     // outline runs from 1 to 2 and turns back by 180°.
     bool ThreePointsOnLineAndUturn(double x1, double y1, double x2, double y2, double x3, double y3) const;
+    // The same by the three distances alone, without the shortcut that
+    // settles most vertices from the angles of the triangle: the reference
+    // the tests hold the shortcut to.
+    bool ThreePointsOnLineAndUturnPlain(double x1, double y1, double x2, double y2, double x3, double y3) const;
 
     // z component of (A - B) x (C - B), in single precision.
     static float CrossProductLength(float ax, float ay, float bx, float by, float cx, float cy);

@@ -181,8 +181,42 @@ bool clsPolygonCleaner::ThreePointsOnLineNisMiddle(double x1, double y1, double 
     return between && ThreePointsOnLine(x1, y1, x2, y2, x3, y3);
 }
 
+// Point 1 between 2 and 3 needs a + c - b near 0, point 3 between 1 and 2
+// needs c + b - a near 0 (a = |12|, b = |23|, c = |13|). In a triangle
+// whose angle at 2 is obtuse, c exceeds a and b, so a + c - b > a and
+// c + b - a > b; one whose angle at 1 is not obtuse has b^2 <= a^2 + c^2,
+// so a + c - b >= ac / (a + c) >= min(a, c) / 2, and likewise at 3. When
+// those lengths clear twice what roundedClose needs to say "no" at once
+// (threshold, rounding unit and the relative slacks of its two values,
+// a + b + c being at most 2 s for s the coordinate differences' sum),
+// both tests fail for certain, and nothing needs a square root. The dot
+// products must clear their own rounding by far; squared lengths carry a
+// relative error near 2^-52, far below the factors of 2 and 4.
 bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x2, double y2, double x3,
                                                   double y3) const {
+    const double ux = x2 - x1, uy = y2 - y1;  // 1 -> 2
+    const double vx = x3 - x2, vy = y3 - y2;  // 2 -> 3
+    const double wx = x3 - x1, wy = y3 - y1;  // 1 -> 3
+    const double a2 = ux * ux + uy * uy, b2 = vx * vx + vy * vy, c2 = wx * wx + wy * wy;
+    const auto clear = [](double dot, double p, double q) { return dot > 0x1p-40 * (std::fabs(p) + std::fabs(q)); };
+    const double s = std::fabs(ux) + std::fabs(uy) + std::fabs(vx) + std::fabs(vy);
+    const double k = 2.0 * (threshold_ + roundingUnit_) + 1e-8 * (1.0 + s);
+    const double k2 = k * k;
+    // At 2 the sides run to 1 (-u) and to 3 (v); at 1 to 2 (u) and 3 (w);
+    // at 3 to 1 (-w) and 2 (-v).
+    const bool obtuseAt2 = clear(ux * vx + uy * vy, ux * vx, uy * vy);
+    const bool acuteAt1 = clear(ux * wx + uy * wy, ux * wx, uy * wy);
+    const bool acuteAt3 = clear(vx * wx + vy * wy, vx * wx, vy * wy);
+    const bool firstApart = (obtuseAt2 && a2 > k2) || (acuteAt1 && std::min(a2, c2) > 4.0 * k2);
+    const bool thirdApart = (obtuseAt2 && b2 > k2) || (acuteAt3 && std::min(b2, c2) > 4.0 * k2);
+    if (firstApart && thirdApart) {
+        return false;
+    }
+    return ThreePointsOnLineAndUturnPlain(x1, y1, x2, y2, x3, y3);
+}
+
+bool clsPolygonCleaner::ThreePointsOnLineAndUturnPlain(double x1, double y1, double x2, double y2, double x3,
+                                                       double y3) const {
     const double a = euclid(x1, y1, x2, y2);
     const double b = euclid(x2, y2, x3, y3);
     const double c = euclid(x1, y1, x3, y3);

@@ -9,6 +9,7 @@
 #include "geolib/binding.h"
 
 #include <cmath>
+#include <numbers>
 #include <random>
 
 namespace plyvet::cleaner_test {
@@ -99,6 +100,46 @@ TEST_F(PredicateOracle, ShortcutsDecideAsThePlainRoundedFormulas) {
         EXPECT_GT(hits[i], 100u) << i;
         EXPECT_GT(misses[i], 100u) << i;
     }
+}
+
+// The U-turn test settles most vertices from the triangle's angles; on
+// triangles of every shape (sharp teeth, straight runs, right angles, sides
+// from far below to far above the threshold and rounding unit) it decides
+// as the plain rounded formula and as its own plain form.
+TEST_F(PredicateOracle, UturnShortcutDecidesAsThePlainFormula) {
+    std::mt19937_64 random(2026);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::size_t turns = 0, total = 0;
+    for (const std::int16_t granularity : {std::int16_t{0}, std::int16_t{3}, std::int16_t{6}}) {
+        for (const double threshold : {0.0, 0.001, 0.05, 2.0}) {
+            for (const double offset : {0.0, 3.5e6, -1e12}) {
+                cleaner().setGranularity(granularity);
+                cleaner().setIdenticalPointThresholdSize(threshold);
+                const Plain plain{granularity, threshold};
+                const double scale = threshold + std::pow(10.0, -granularity);
+                for (int k = 0; k < 600; ++k) {
+                    const auto length = [&] { return scale * std::pow(10.0, -2 + 4 * unit(random)); };
+                    const double turn = 2 * std::numbers::pi * unit(random);
+                    // Now and then a turn of almost exactly 0 or 180 degrees, or a right angle.
+                    const double angle = k % 5 == 0   ? std::numbers::pi * (1 + 1e-9 * (unit(random) - 0.5))
+                                         : k % 5 == 1 ? 1e-9 * (unit(random) - 0.5)
+                                         : k % 5 == 2 ? std::numbers::pi / 2
+                                                      : 2 * std::numbers::pi * unit(random);
+                    const double la = length(), lb = length();
+                    const Point p1{offset + 10 * unit(random), offset + 10 * unit(random)};
+                    const Point p2{p1.x + la * std::cos(turn), p1.y + la * std::sin(turn)};
+                    const Point p3{p2.x + lb * std::cos(turn + angle), p2.y + lb * std::sin(turn + angle)};
+                    const bool got = cleaner().ThreePointsOnLineAndUturn(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y);
+                    ASSERT_EQ(got, plain.uturn(p1, p2, p3)) << granularity << " " << threshold << " " << offset << " " << k;
+                    ASSERT_EQ(got, cleaner().ThreePointsOnLineAndUturnPlain(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y)) << k;
+                    turns += got;
+                    ++total;
+                }
+            }
+        }
+    }
+    EXPECT_GT(turns, total / 50);  // U-turns found too, not only straight runs
+    EXPECT_GT(total - turns, total / 10);  // and vertices the shortcut settles
 }
 
 }  // namespace

@@ -575,12 +575,22 @@ std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> rin
     // (0, n - 1), (1, 2), (2, 3), ...
     const std::int32_t startA = a;
     const bool resumed = a != 0 || b != 0;
+    // Edge k's line record, kept for the next pair, which shares the edge.
+    std::int32_t known = -1;
+    LineRecord knownLine;
+    const auto lineOf = [&](std::int32_t k) {
+        if (k != known) {
+            knownLine = makeLine(ring[k], ring[k + 1 < n ? k + 1 : 0]);
+            known = k;
+        }
+        return knownLine;
+    };
     for (std::int32_t ia = startA; ia <= n - 2; ++ia) {
         const std::int32_t firstB = (resumed && ia == startA) ? b : ia + 1;
         for (const std::int32_t ib : {ia + 1, ia == 0 ? n - 1 : -1}) {
             if (ib < firstB || !neighboursMayMeet(ring, ib == ia + 1 ? ia : n - 1)) continue;
-            const LineRecord la = makeLine(ring[ia], ring[ia + 1]);
-            const LineRecord lb = makeLine(ring[ib], ring[ib + 1 < n ? ib + 1 : 0]);
+            const LineRecord la = lineOf(ia);
+            const LineRecord lb = lineOf(ib);
             if (const auto found = testEdgePair(ring, ia, ib, la, lb))
                 return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
         }

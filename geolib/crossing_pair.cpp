@@ -274,18 +274,6 @@ std::int32_t reportPairFinding(const std::optional<PairFinding>& found, std::int
     return found->finding.code;
 }
 
-bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k) {
-    const auto n = static_cast<std::int32_t>(ring.size());
-    const std::int32_t k1 = k + 1 < n ? k + 1 : 0;
-    const std::int32_t k2 = k1 + 1 < n ? k1 + 1 : 0;
-    const PlyvetXY& p = ring[k];
-    const PlyvetXY& q = ring[k1];
-    const PlyvetXY& r = ring[k2];
-    const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
-    if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
-    return sx1 == -sx2;
-}
-
 std::int32_t reportRepeatedVertex(const RepeatedVertex& found, std::int32_t n, std::int32_t& a,
                                   std::int32_t& b, PlyvetXY& point,
                                   std::span<const PlyvetXY> ring) {

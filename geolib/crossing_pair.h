@@ -55,7 +55,18 @@ inline int direction(double from, double to) { return (to > from) - (to < from);
 // vertical with opposite directions in Y, or on one line record with
 // opposite directions in X (with X running on, the shared end point is a
 // touching of neighbours).
-bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k);
+// Inline: the scans ask it for every vertex.
+inline bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    const std::int32_t k1 = k + 1 < n ? k + 1 : 0;
+    const std::int32_t k2 = k1 + 1 < n ? k1 + 1 : 0;
+    const PlyvetXY& p = ring[k];
+    const PlyvetXY& q = ring[k1];
+    const PlyvetXY& r = ring[k2];
+    const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
+    if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
+    return sx1 == -sx2;
+}
 
 // A resume position the scan can start from: (0, 0), or 0 <= a < b <= n.
 bool validResume(std::int32_t a, std::int32_t b, std::int32_t n);

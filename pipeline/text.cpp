@@ -86,6 +86,14 @@ std::string utf8ToCp1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
+        // Runs of ASCII, most of any log line, are the same bytes in 1252.
+        std::size_t plain = i;
+        while (plain < utf8.size() && static_cast<unsigned char>(utf8[plain]) < 0x80) ++plain;
+        if (plain > i) {
+            out.append(utf8, i, plain - i);
+            i = plain;
+            continue;
+        }
         const auto c = nextUtf8(utf8, i);
         if (!c) {
             out += '?';

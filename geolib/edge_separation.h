@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -232,11 +233,20 @@ namespace separation_detail {
 // rounding by a factor of 2^12, so the bound carries a relative error far
 // below the 2^-9 it is cut by; the absolute term covers the rounding of the
 // coordinates as seen from c. False for every doubt.
+//
+// viewFromCentre gives the centre and r^2 (cut for its rounding) of a ring
+// so proved, none for every doubt.
+struct CentreView {
+    double cx, cy;
+    double leastRadius2;  // no point of an edge lies closer to (cx, cy)
+    double largest;       // the largest coordinate of the ring
+};
+
 template <class Point>
-bool apartSeenFromCentre(std::span<const Point> ring, double distance) {
+std::optional<CentreView> viewFromCentre(std::span<const Point> ring, double distance) {
     const std::size_t n = ring.size();
     if (n < 4 || !std::isfinite(distance) || distance < 0.0) {
-        return false;
+        return std::nullopt;
     }
     double cx = 0.0, cy = 0.0, largest = 0.0;
     for (const Point& p : ring) {
@@ -247,7 +257,7 @@ bool apartSeenFromCentre(std::span<const Point> ring, double distance) {
     cx /= static_cast<double>(n);
     cy /= static_cast<double>(n);
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(largest)) {
-        return false;
+        return std::nullopt;
     }
     double leastSine2 = 1.0, leastRadius2 = std::numeric_limits<double>::infinity();
     bool leftTurns = false;
@@ -258,12 +268,12 @@ bool apartSeenFromCentre(std::span<const Point> ring, double distance) {
         const double bx = q.x - cx, by = q.y - cy;
         const double cross = ax * by - ay * bx;
         if (!(std::fabs(cross) > 0x1p-40 * (std::fabs(ax * by) + std::fabs(ay * bx)))) {
-            return false;  // seen edge-on from c, too close to tell, or not finite
+            return std::nullopt;  // seen edge-on from c, too close to tell, or not finite
         }
         if (k == 0) {
             leftTurns = cross > 0;
         } else if ((cross > 0) != leftTurns) {
-            return false;
+            return std::nullopt;
         }
         // The turns pass the ray from c towards +x once per full turn: an
         // edge turning left that goes from below c to not below it (or one
@@ -285,10 +295,40 @@ bool apartSeenFromCentre(std::span<const Point> ring, double distance) {
         ay = by;
     }
     if (turns != 1) {
-        return false;
+        return std::nullopt;
     }
     const double need = 1.4142135623730951 * (1 + 0x1p-40) * distance + 0x1p-44 * largest;
-    return leastRadius2 * leastSine2 * (1 - 0x1p-9) > need * need;
+    if (!(leastRadius2 * leastSine2 * (1 - 0x1p-9) > need * need)) {
+        return std::nullopt;
+    }
+    return CentreView{cx, cy, leastRadius2 * (1 - 0x1p-9), largest};
+}
+
+template <class Point>
+bool apartSeenFromCentre(std::span<const Point> ring, double distance) {
+    return viewFromCentre(ring, distance).has_value();
+}
+
+// One ring inside the other with room to spare, both proved from their
+// centres: every vertex of `inner`, and so all of it (a disc that holds the
+// vertices holds their hull), lies nearer the outer ring's centre than any
+// point of the outer ring by more than the distance (times sqrt 2 for the
+// maximum norm). The absolute term covers the rounding of the coordinates
+// as seen from that centre.
+template <class Point>
+bool insideWithRoom(std::span<const Point> outer, std::span<const Point> inner, double distance) {
+    const auto o = viewFromCentre(outer, distance);
+    if (!o || !viewFromCentre(inner, distance)) {
+        return false;
+    }
+    double far2 = 0.0, largest = o->largest;
+    for (const Point& p : inner) {
+        const double dx = p.x - o->cx, dy = p.y - o->cy;
+        far2 = std::max(far2, dx * dx + dy * dy);
+        largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+    }
+    const double need = 1.4142135623730951 * (1 + 0x1p-40) * distance + 0x1p-44 * largest;
+    return std::sqrt(o->leastRadius2) - std::sqrt(far2) * (1 + 0x1p-40) > need;
 }
 
 }  // namespace separation_detail
@@ -312,6 +352,9 @@ bool edgesApart(std::span<const Point> ring, double distance, std::size_t workPe
 // edgesApart answer "no".
 template <class Point>
 bool ringsApart(std::span<const Point> a, std::span<const Point> b, double distance, std::size_t workPerEdge = 128) {
+    if (separation_detail::insideWithRoom(a, b, distance) || separation_detail::insideWithRoom(b, a, distance)) {
+        return true;
+    }
     const std::span<const Point> rings[] = {a, b};
     return separation_detail::apart<Point>(rings, distance, workPerEdge);
 }

@@ -190,6 +190,62 @@ TEST(EdgeSeparation, SeenFromCentreOnlyWhenEveryPairIsApart) {
     EXPECT_TRUE(edgesApart(comb, 0.1));  // the sweep proves the comb
 }
 
+// The smallest maximum-norm distance between an edge of one ring and an
+// edge of the other; crossing edges give 0.
+double closestAcross(const Ring& one, const Ring& other) {
+    const auto side = [](Point p, Point q, Point r) { return (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x); };
+    double closest = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        const Point a = one[i], b = one[(i + 1) % one.size()];
+        for (std::size_t j = 0; j < other.size(); ++j) {
+            const Point c = other[j], d = other[(j + 1) % other.size()];
+            if (side(a, b, c) * side(a, b, d) < 0 && side(c, d, a) * side(c, d, b) < 0) return 0.0;
+            closest = std::min({closest, pointSegmentMax(a, c, d), pointSegmentMax(b, c, d), pointSegmentMax(c, a, b),
+                                pointSegmentMax(d, a, b)});
+        }
+    }
+    return closest;
+}
+
+// Two rings at once (a part and a hole near its outline, two parts side by
+// side, crossing ones): apart only when every edge pair across the two and
+// within each is further than the distance, at distances around the true one.
+TEST(EdgeSeparation, TwoRingsApartOnlyWhenEveryPairIsApart) {
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const auto star = [&](Point c, double r, int n, double jitter) {
+        Ring ring;
+        for (int v = 0; v < n; ++v) {
+            const double angle = 2 * std::numbers::pi * (v + 0.3 * unit(random)) / n;
+            const double radius = r * (1 - jitter * unit(random));
+            ring.push_back({c.x + radius * std::cos(angle), c.y + radius * std::sin(angle)});
+        }
+        return ring;
+    };
+    int proved = 0, tried = 0;
+    for (int k = 0; k < 300; ++k) {
+        const Point c{3500000.0 + 100 * unit(random), 5800000.0 + 100 * unit(random)};
+        const Ring outer = star(c, 30, 8 + k % 60, k % 3 == 0 ? 0.3 : 0.02);
+        // The hole's centre and size: well inside, near the outline, or out over it.
+        const double reach = 30 * (k % 4 == 0 ? 0.3 : k % 4 == 1 ? 0.65 : k % 4 == 2 ? 0.75 : 1.2);
+        const Point hc{c.x + 3 * (unit(random) - 0.5), c.y + 3 * (unit(random) - 0.5)};
+        const Ring inner = star(hc, reach, 6 + k % 30, 0.1);
+        const double closest = std::min({closestAcross(outer, inner), closestApartEdges(outer), closestApartEdges(inner)});
+        for (const double share : {0.001, 0.5, 0.99, 1.01}) {
+            const double distance = closest * share;
+            ++tried;
+            const bool apart = geolib::ringsApart<Point>(outer, inner, distance);
+            const bool swapped = geolib::ringsApart<Point>(inner, outer, distance);
+            EXPECT_EQ(apart, swapped) << k;
+            if (apart) {
+                ++proved;
+                EXPECT_GT(closest, distance) << "pair " << k << " share " << share;
+            }
+        }
+    }
+    EXPECT_GT(proved, tried / 5);
+}
+
 // A symmetric test on a ring whose only close pairs are neighbours asks each
 // neighbour pair once and still reports the pair the plain loop reports
 // first: repeated vertices at the start, across the closing edge, in the

@@ -122,7 +122,8 @@ TEST(PartNesting, AgreesWithTheOverlayOnGeneratedPairs) {
         const samplegen::Parcel parcel = samplegen::parcel(i, options);
         const Ring& outer = parcel.shape.parts.front();
         Point centre{0, 0};
-        for (const Point& p : outer) centre = {centre.x + p.x / outer.size(), centre.y + p.y / outer.size()};
+        const auto count = static_cast<double>(outer.size());
+        for (const Point& p : outer) centre = {centre.x + p.x / count, centre.y + p.y / count};
         // The outline's radius lies between 0.7 r and 1.19 r, r = 33 m.
         const double kind = unit(random);
         Ring second;
@@ -181,7 +182,9 @@ TEST(PartNesting, InsideRingAgreesWithTheOverlay) {
         // Near the middle of an edge it says only what the overlay says.
         const Point middle{(ring[0].x + ring[1].x) / 2, (ring[0].y + ring[1].y) / 2};
         const auto onEdge = insideRing(ring, middle);
-        if (onEdge) EXPECT_EQ(*onEdge, gis::containsPoint(polygon, middle));
+        if (onEdge) {
+            EXPECT_EQ(*onEdge, gis::containsPoint(polygon, middle));
+        }
     }
     EXPECT_GT(inside, 1000);
     EXPECT_GT(outside, 1000);

@@ -132,6 +132,16 @@ bool CorrectionRun::correct(std::string& path, FileResult& result) {
 }
 
 bool CorrectionRun::copyRecords(PreparedExport& job, FileResult& result) {
+    // The records' lines may wait for a fuller write; none waits past the loop.
+    struct FlushLog {
+        const LogFile& log;
+        ~FlushLog() {
+            try {
+                log.flush();
+            } catch (...) {
+            }
+        }
+    } flushLog{checkLog_};
     for (int record = 0; record < job.recordCount; ++record) {
         ui_.pumpEvents();
         try {
@@ -247,7 +257,7 @@ void CorrectionRun::actionTaken(std::string_view text) {
 void CorrectionRun::flushRecordLines() noexcept {
     holdingLines_ = false;
     try {
-        checkLog_.appendLines(heldLines_);
+        checkLog_.appendHeld(heldLines_);
     } catch (...) {
         // Out of memory while joining the lines: write them one by one.
         for (const std::string& line : heldLines_) {

@@ -1,12 +1,15 @@
 // The log writer keeps one descriptor open across lines. These cases hold it
 // to what a log opened and closed for every line gives: the same bytes, a
 // complete file after every line, a new file after the old one was deleted.
+// Held record lines: the same bytes in the same order, only whole lines on
+// disk at any time, never more than a page behind.
 
 #include "pipeline/log_file.h"
 #include "pipeline/text.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -130,6 +133,84 @@ TEST_F(LogFileTest, UnsetAndUnwritableLogs) {
     fs::create_directories(file("kein"));
     EXPECT_TRUE(missing.append("x"));
     EXPECT_EQ(contents(file("kein/ordner.log")), "x\r\n");
+}
+
+// Records' lines held back among plain appends and flushes: at every moment
+// the file is the oracle's text up to a line end, at most a page and the
+// last record behind; held lines go out once they reach the next page (or
+// have waited long), and a write then takes all of them.
+TEST_F(LogFileTest, HeldLinesGoOutWholeAndInOrder) {
+    const std::vector<std::string> pieces = {"Polygon mit der FID ", "Stützpunkt(e) gelöscht", "€", "\r\n", "",
+                                             std::string(300, 'x'), "Fläche: 0,5m²"};
+    std::mt19937 random(11);
+    const LogFile log(file("ours_k.log"));
+    ASSERT_TRUE(log.create());
+    std::string oracle;
+    int pageWrites = 0;
+    auto heldSince = std::chrono::steady_clock::now();
+    for (int k = 0; k < 3000; ++k) {
+        const auto before = fs::file_size(file("ours_k.log"));
+        std::vector<std::string> group(random() % 4);
+        for (std::string& line : group)
+            for (int p = 0; p < 1 + static_cast<int>(random() % 3); ++p) line += pieces[random() % pieces.size()];
+        const std::uint32_t what = random() % 100;
+        if (what < 3) {
+            ASSERT_TRUE(log.appendLines(group));
+        } else if (what < 5) {
+            ASSERT_TRUE(log.flush());
+        } else {
+            ASSERT_TRUE(log.appendHeld(group));
+        }
+        if (what < 3 || what >= 5) {
+            for (const std::string& line : group) oracle += text::utf8ToCp1252(line) + "\r\n";
+        }
+        const std::string disk = contents(file("ours_k.log"));
+        ASSERT_EQ(disk, oracle.substr(0, disk.size())) << k;
+        ASSERT_TRUE(disk.empty() || disk.ends_with("\r\n")) << k;
+        if (what < 5) {
+            ASSERT_EQ(disk.size(), oracle.size()) << k;
+        } else if (disk.size() != before) {
+            // A held write takes everything held, and happens at the next page
+            // unless the lines had waited long.
+            ASSERT_EQ(disk.size(), oracle.size()) << k;
+            const auto nextPage = (before / 4096 + 1) * 4096;
+            if (oracle.size() >= nextPage) {
+                ++pageWrites;
+            } else {
+                EXPECT_GE(std::chrono::steady_clock::now() - heldSince, std::chrono::milliseconds(400)) << k;
+            }
+        } else {
+            ASSERT_LT(oracle.size(), (disk.size() / 4096 + 1) * 4096) << k;
+        }
+        if (disk.size() == oracle.size()) heldSince = std::chrono::steady_clock::now();
+    }
+    EXPECT_GT(pageWrites, 20);
+    ASSERT_TRUE(log.flush());
+    EXPECT_EQ(contents(file("ours_k.log")), oracle);
+}
+
+// Held lines are not lost: the last copy's end writes them, and a log
+// deleted while lines wait gets them in the new file, not in the old one.
+TEST_F(LogFileTest, HeldLinesOutliveTheWriterAndADeletedFile) {
+    const std::vector<std::string> one = {"eins"}, two = {"zwei", "drei"};
+    {
+        const LogFile log(file("a_k.log"));
+        ASSERT_TRUE(log.appendHeld(one));
+        const LogFile copy = log;
+        ASSERT_TRUE(copy.appendHeld(two));
+    }
+    EXPECT_EQ(contents(file("a_k.log")), "eins\r\nzwei\r\ndrei\r\n");
+
+    const LogFile log(file("b_k.log"));
+    ASSERT_TRUE(log.append("alt"));
+    ASSERT_TRUE(log.appendHeld(one));
+    fs::remove(file("b_k.log"));
+    ASSERT_TRUE(log.appendHeld(two));
+    ASSERT_TRUE(log.append("vier"));
+    EXPECT_EQ(contents(file("b_k.log")), "eins\r\nzwei\r\ndrei\r\nvier\r\n");
+
+    EXPECT_TRUE(LogFile().appendHeld(one));
+    EXPECT_FALSE(LogFile(file("kein/ordner.log")).appendHeld(one));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "geolib/plyvet_core.h"
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -50,11 +51,35 @@ std::int32_t reportPairFinding(const std::optional<PairFinding>& found, std::int
 // -1, 0 or 1 as `to` lies below, at or above `from`.
 inline int direction(double from, double to) { return (to > from) - (to < from); }
 
+// Whether the line records of the sloped edges p -> q and q -> r surely
+// hold different slopes. Each slope is rounded once from a long double
+// quotient of long double differences, so it is within 2^-52.9 of the exact
+// slope, relatively; exact slopes further apart than 2^-51 of the sum of
+// their sizes therefore round apart. Their difference is
+// (dya dxb - dyb dxa) / (dxa dxb), and the double evaluation of the numerator
+// is within 4.02 * 2^-53 of the sum of the sizes of its two products, which
+// stands for that sum; a numerator beyond 2^-48 of it leaves a wide margin.
+// Slopes and products far from the ends of the double range only, so that
+// neither overflow nor gradual underflow spoils a relative bound.
+inline bool slopesSurelyDiffer(const PlyvetXY& p, const PlyvetXY& q, const PlyvetXY& r) {
+    const double dxa = q.x - p.x, dya = q.y - p.y, dxb = r.x - q.x, dyb = r.y - q.y;
+    const double adxa = std::fabs(dxa), adya = std::fabs(dya), adxb = std::fabs(dxb), adyb = std::fabs(dyb);
+    const auto moderate = [](double ady, double adx) {
+        return ady <= 0x1p+500 * adx && (ady == 0.0 || ady >= 0x1p-500 * adx);
+    };
+    if (!moderate(adya, adxa) || !moderate(adyb, adxb)) return false;
+    const double first = dya * dxb, second = dyb * dxa;
+    const double sizes = std::fabs(first) + std::fabs(second);
+    if (!(sizes >= 0x1p-900 && sizes <= 0x1p+900)) return false;
+    return std::fabs(first - second) > 0x1p-48 * sizes;
+}
+
 // Whether edge k and the edge after it (edge 0 after the last) can meet at
 // all. Neighbours only meet when edge k + 1 runs back over edge k: both
 // vertical with opposite directions in Y, or on one line record with
 // opposite directions in X (with X running on, the shared end point is a
-// touching of neighbours).
+// touching of neighbours). Sloped neighbours whose slopes surely differ are
+// on two line records, and the pair test finds nothing for them.
 // Inline: the scans ask it for every vertex.
 inline bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k) {
     const auto n = static_cast<std::int32_t>(ring.size());
@@ -65,7 +90,7 @@ inline bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k) {
     const PlyvetXY& r = ring[k2];
     const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
     if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
-    return sx1 == -sx2;
+    return sx1 == -sx2 && !slopesSurelyDiffer(p, q, r);
 }
 
 // A resume position the scan can start from: (0, 0), or 0 <= a < b <= n.

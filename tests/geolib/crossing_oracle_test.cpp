@@ -678,6 +678,54 @@ TEST(CrossingOracle, NearMissesAroundThePadDistance) {
     EXPECT_EQ(indexed.differences() + alone.differences(), 0);
 }
 
+// Sloped neighbours that turn back in X: wherever the slope proof lets the
+// scans skip the pair, the pair test finds nothing, at every size of
+// coordinate and on the way to an exact fold-back. Exact fold-backs are
+// never skipped; plain turns nearly always are.
+TEST(CrossingOracle, NeighboursSkippedOnlyWhereThePairTestFindsNothing) {
+    using core::direction, core::makeLine, core::neighboursMayMeet, core::testEdgePair;
+    const ExtendedNearestScope scope;
+    Random random(31);
+    const double scales[] = {1e-300, 1e-12, 1.0, 3.5e6, 1e100, 1e150, 1e300};
+    const double tilts[] = {0.0, 1e-19, 1e-17, 1e-16, 3e-16, 1e-15, 1e-14, 1e-12, 1e-9, 1e-6, 1e-3, 0.3};
+    int skipped = 0, turns = 0, turnsSkipped = 0, folds = 0, foldsFound = 0;
+    for (int i = 0; i < 60000; ++i) {
+        const double scale = scales[static_cast<std::size_t>(i) % std::size(scales)];
+        const double tilt = tilts[static_cast<std::size_t>(i / 6) % std::size(tilts)];
+        const PlyvetXY q{uniform(random, -1, 1) * scale, uniform(random, -1, 1) * scale};
+        const double dx = uniform(random, 0.01, 1) * scale * (i % 2 ? 1 : -1);
+        const double dy = uniform(random, -3, 3) * std::fabs(dx) * (i % 7 == 0 ? 1e-200 : 1.0);
+        const PlyvetXY p{q.x - dx, q.y - dy};
+        // Back along the line at some length, then turned by the tilt.
+        const double back = uniform(random, 0.1, 2);
+        PlyvetXY r{q.x - back * dx, q.y - back * dy + tilt * std::fabs(back * dx) * (i % 3 ? 1 : -1)};
+        if (i % 11 == 0) r = {q.x - back * dx, uniform(random, -1, 1) * scale};  // any turn
+        const Ring ring{p, q, r, {p.x, p.y - scale}};
+        if (direction(p.x, q.x) != -direction(q.x, r.x) || direction(p.x, q.x) == 0) continue;
+        const bool skip = !neighboursMayMeet(ring, 0);
+        const auto found = testEdgePair(ring, 0, 1, makeLine(p, q), makeLine(q, r));
+        if (skip) {
+            ++skipped;
+            EXPECT_FALSE(found.has_value()) << i << " scale " << scale << " tilt " << tilt;
+        }
+        // Plain turns at ordinary sizes and slopes.
+        if ((i % 11 == 0 || tilt >= 1e-9) && scale >= 1e-12 && scale <= 1e100 && i % 7 != 0) {
+            ++turns;
+            turnsSkipped += skip;
+        }
+        if (tilt == 0.0 && i % 11 != 0 && makeLine(p, q).slope == makeLine(q, r).slope) {
+            ++folds;
+            EXPECT_FALSE(skip) << i;
+            foldsFound += found.has_value();
+        }
+    }
+    std::printf("%d skipped; turns %d of %d; exact folds %d, %d found\n", skipped, turnsSkipped, turns, folds,
+                foldsFound);
+    EXPECT_GT(turnsSkipped, turns * 9 / 10);
+    EXPECT_GT(folds, 500);
+    EXPECT_GT(foldsFound, folds / 2);
+}
+
 // The export takes the indexed search for large rings: through GISC of the
 // built library, the same answers as the plain scan.
 TEST(CrossingOracle, ExportAgreesWithThePlainScanOnLargeRings) {

@@ -153,7 +153,7 @@ TEST_F(LogFileTest, HeldLinesGoOutWholeAndInOrder) {
         std::vector<std::string> group(random() % 4);
         for (std::string& line : group)
             for (int p = 0; p < 1 + static_cast<int>(random() % 3); ++p) line += pieces[random() % pieces.size()];
-        const std::uint32_t what = random() % 100;
+        const auto what = random() % 100;
         if (what < 3) {
             ASSERT_TRUE(log.appendLines(group));
         } else if (what < 5) {

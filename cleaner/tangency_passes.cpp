@@ -91,7 +91,9 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
     for (std::size_t i = 0; i < polygon_.parts.size(); ++i) {
         const gis::Ring& ring = polygon_.parts[i];
         const std::size_t n = ring.size();
-        if (n < kMinimumTouchingVertices) {
+        // On a ring whose edges keep the margin apart only an edge's own ends
+        // come that near it, and an edge's ends are no touching of it.
+        if (n < kMinimumTouchingVertices || edgesApartOnEdgeMargin(ring)) {
             addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
         }
@@ -115,8 +117,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
             return !ThreePointsOnLine(before.x, before.y, pt.x, pt.y, after.x, after.y);
         };
         const auto touching =
-            cleaner_search::firstOnEdge(ring, onEdgeMargin(cleaner_search::magnitude(ring)), touches,
-                                        edgesApartOnEdgeMargin(ring));
+            cleaner_search::firstOnEdge(ring, onEdgeMargin(cleaner_search::magnitude(ring)), touches, false);
         if (!touching) {
             addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;

@@ -1,44 +1,12 @@
 // Rounding and the closed-interval test.
 
 #include "geolib/plyvet_core.h"
+#include "geolib/rounding.h"
 
-#include <cfloat>
-#include <cmath>
 
 namespace plyvet::geolib::core {
 
-#if defined(__i386__) || defined(__x86_64__)
-// The rounding relies on the x87 extended format: a product value · 10^d that
-// a double cannot hold exactly (0.15 · 10 = 1.4999999999999999445) must not be
-// rounded to a half (1.5) before it is rounded to an integer.
-static_assert(LDBL_MANT_DIG == 64, "long double must be the x87 extended format");
-#endif
-
-namespace {
-
-// 10^0 .. 10^18. Every entry is exact: 10^18 = 2^18 · 5^18 and 5^18 needs 42 bits.
-constexpr std::array<long double, 19> makePowersOfTen() {
-    std::array<long double, 19> powers{};
-    long double p = 1.0L;
-    for (auto& entry : powers) {
-        entry = p;
-        p *= 10.0L;
-    }
-    return powers;
-}
-
-constexpr std::array<long double, 19> kPowersOfTen = makePowersOfTen();
-
-}  // namespace
-
-double roundToDecimals(double value, int decimals) noexcept {
-    const int d = (decimals >= 0 && decimals < 18) ? decimals : 18;
-    const long double scale = kPowersOfTen[static_cast<std::size_t>(d)];
-    // No overflow: the largest double times 10^18 is far inside the long
-    // double range, so huge values come back unchanged.
-    const long double scaled = static_cast<long double>(value) * scale;
-    return static_cast<double>(std::rint(scaled) / scale);
-}
+double roundToDecimals(double value, int decimals) noexcept { return roundToDecimalsInline(value, decimals); }
 
 bool withinRange(double v, double p, double q) noexcept {
     if (p == v) return true;

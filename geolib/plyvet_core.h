@@ -5,7 +5,9 @@
 // Internal to the library; the program reaches them only through the exports.
 //
 // They live in their own translation units on purpose: the compiler must not
-// move their arithmetic across the environment switch in the exports.
+// move their arithmetic across the environment switch in the exports. (The
+// one exception, the rounding of ROUD, is inline there between empty
+// statements that pin it inside the switch; see rounding.h.)
 
 #include "geolib/plyvet_exports.h"
 

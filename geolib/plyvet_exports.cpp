@@ -5,11 +5,13 @@
 
 #include "geolib/plyvet_core.h"
 #include "geolib/plyvet_fenv.h"
+#include "geolib/rounding.h"
 
 #include <span>
 
 namespace core = plyvet::geolib::core;
 using plyvet::geolib::ExtendedNearestScope;
+using plyvet::geolib::X87NearestScope;
 
 namespace {
 
@@ -27,8 +29,14 @@ PLYVET_API const char* PLYVET_CALL GVSS(void) noexcept { return core::kVersionTe
 
 PLYVET_API double PLYVET_CALL ROUD(double value, const int16_t* decimals) noexcept {
     const int d = decimals != nullptr ? *decimals : kDefaultDecimals;
-    const ExtendedNearestScope scope;
-    return core::roundToDecimals(value, d);
+    const X87NearestScope scope;
+    // The rounding runs inline (all x87, see rounding.h). The empty
+    // statements pin it inside the scope: the value counts as unknown until
+    // the environment is set, and the result must exist before it is undone.
+    PLYVET_OPAQUE(value);
+    double rounded = core::roundToDecimalsInline(value, d);
+    PLYVET_OPAQUE(rounded);
+    return rounded;
 }
 
 PLYVET_API int16_t PLYVET_CALL INRG(double v, double p, double q) noexcept {

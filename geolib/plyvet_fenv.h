@@ -14,6 +14,15 @@
 #endif
 #endif
 
+// An empty statement that the compiler must assume reads and changes the
+// variable: computations that use it cannot move before it, and those that
+// produce it cannot move after it. Keeps inline arithmetic inside a scope.
+#if defined(__GNUC__) || defined(__clang__)
+#define PLYVET_OPAQUE(variable) __asm__ __volatile__("" : "+m"(variable))
+#else
+#define PLYVET_OPAQUE(variable) ((void)0)
+#endif
+
 namespace plyvet::geolib {
 
 #if defined(PLYVET_X87)
@@ -103,5 +112,36 @@ private:
 #endif
     bool restore_ = false;
 };
+
+#if defined(PLYVET_X87)
+// The same environment for code whose arithmetic is all x87, with no SSE
+// instruction computing anything in it: only the x87 control word is looked
+// at and put in place. MXCSR cannot change such a result, and reading it
+// costs more than the arithmetic of a short export.
+class X87NearestScope {
+public:
+    X87NearestScope() noexcept {
+        const std::uint16_t cw = readX87ControlWord();
+        if ((cw & kX87Fields) == kX87Wanted) return;
+        restore_ = true;
+        __asm__ __volatile__("fnstenv %0" : "=m"(saved_));
+        writeX87ControlWord(static_cast<std::uint16_t>((cw & ~kX87Fields) | kX87Wanted));
+    }
+    ~X87NearestScope() {
+        if (restore_) __asm__ __volatile__("fldenv %0" : : "m"(saved_) : "memory");
+    }
+    X87NearestScope(const X87NearestScope&) = delete;
+    X87NearestScope& operator=(const X87NearestScope&) = delete;
+
+private:
+    struct X87Environment {
+        std::uint16_t words[14];  // the 28-byte FNSTENV image, written before it is read
+    };
+    X87Environment saved_;
+    bool restore_ = false;
+};
+#else
+using X87NearestScope = ExtendedNearestScope;
+#endif
 
 }  // namespace plyvet::geolib

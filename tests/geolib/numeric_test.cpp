@@ -3,11 +3,16 @@
 
 #include "library_fixture.h"
 
+#include <bit>
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
 
 namespace plyvet::geolib::test {
 namespace {
@@ -104,6 +109,29 @@ TEST_F(HelperNumbers, RoundingKeepsExtendedPrecisionUnderADoublePrecisionCaller)
     setX87ControlWord(original);
     EXPECT_EQ(rounded, 0.1);  // 0.15 · 10 in 53 bits is exactly 1.5, which would give 0.2
     EXPECT_EQ(after, doublePrecision);
+}
+
+// The rounding is x87 arithmetic only: a caller's SSE state (rounding
+// upwards, denormals as zero, flush to zero) changes no result, and the
+// caller's MXCSR is as it was afterwards.
+TEST_F(HelperNumbers, RoundingIgnoresTheCallersSseState) {
+    const double values[] = {2.5, -2.5, 0.15, 0.45, 1.23456, 123456789012.345678, 5e-324, -1.6e-18, DBL_MAX};
+    const int decimals[] = {0, 0, 1, 1, 3, 2, 18, 18, 17};
+    constexpr std::size_t kCount = std::size(values);
+    double expected[kCount], underSse[kCount];
+    for (std::size_t i = 0; i < kCount; ++i) expected[i] = roud(values[i], static_cast<std::int16_t>(decimals[i]));
+    const std::uint32_t original = _mm_getcsr();
+    const std::uint32_t changed = (original & ~0x6000u) | 0x4000u | 0x8040u;  // upwards, FTZ, DAZ
+    _mm_setcsr(changed);
+    for (std::size_t i = 0; i < kCount; ++i) underSse[i] = roud(values[i], static_cast<std::int16_t>(decimals[i]));
+    const std::uint32_t after = _mm_getcsr();
+    _mm_setcsr(original);
+    for (std::size_t i = 0; i < kCount; ++i) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(underSse[i]), std::bit_cast<std::uint64_t>(expected[i])) << values[i];
+    }
+    EXPECT_EQ(expected[0], 2.0);
+    EXPECT_EQ(expected[2], 0.1);
+    EXPECT_EQ(after, changed);
 }
 
 // Loading the library puts the x87 fields in place on the loading thread. A

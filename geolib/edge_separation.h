@@ -94,66 +94,45 @@ inline void sortByRuns(std::vector<Keyed>& items, std::vector<Keyed>& other, std
     }
 }
 
-// The sweep behind edgesApart and ringsApart: all edges of the closed rings
-// in one x order; two edges are exempt only when they are neighbours in the
-// same ring. Every ring has at least 3 vertices.
+// Each edge's two ends, and the first and last edge of its ring (the pair
+// that closes the ring are neighbours too).
 template <class Point>
-bool apart(std::span<const std::span<const Point>> rings, double distance, std::size_t workPerEdge) {
-    if (!std::isfinite(distance) || distance < 0.0) {
-        return false;
+struct Ends {
+    const Point* p;
+    const Point* q;
+    std::uint32_t first, last;
+};
+
+// Whether the two edges i < j, which pass the box test, keep their distance:
+// neighbours in one ring share a vertex and are exempt.
+template <class Point>
+bool pairApart(const std::vector<Ends<Point>>& ends, std::uint32_t i, std::uint32_t j, double reach) {
+    const Ends<Point>& e = ends[i];
+    const Ends<Point>& f = ends[j];
+    if (e.first == f.first && (j == i + 1 || (i == e.first && j == e.last))) {
+        return true;
     }
-    std::size_t n = 0;
-    for (const std::span<const Point> ring : rings) {
-        if (ring.size() < 3) return false;
-        n += ring.size();
-    }
-    if (n > 0xFFFFFFFFu) {
-        return false;
-    }
-    double largest = distance;
-    std::vector<EdgeBox> boxes(n);
-    // Each edge's two ends, and the first and last edge of its ring (the
-    // pair that closes the ring are neighbours too).
-    struct Ends {
-        const Point* p;
-        const Point* q;
-        std::uint32_t first, last;
-    };
-    std::vector<Ends> ends(n);
+    return beyondLine(*e.p, *e.q, *f.p, *f.q, reach) || beyondLine(*f.p, *f.q, *e.p, *e.q, reach);
+}
+
+// The sweep: all edges in one x order, each paired with the edges still
+// within reach in x. Costs the edges times the edges a vertical line meets,
+// little for combs and round outlines.
+template <class Point>
+bool apartSwept(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>>& ends, double reach,
+                std::size_t budget) {
+    const std::size_t n = boxes.size();
     // Sorted by the boxes' left ends; the keys travel with the edge numbers
     // only, so the sort moves 16 bytes an entry.
     std::vector<Keyed> order(n);
-    std::size_t g = 0;
-    for (const std::span<const Point> ring : rings) {
-        const std::size_t m = ring.size();
-        const auto first = static_cast<std::uint32_t>(g), last = static_cast<std::uint32_t>(g + m - 1);
-        for (std::size_t k = 0; k < m; ++k, ++g) {
-            const Point& p = ring[k];
-            const Point& q = ring[k + 1 == m ? 0 : k + 1];
-            if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-                return false;
-            }
-            largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
-            boxes[g] = {std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y), std::max(p.y, q.y)};
-            ends[g] = {&p, &q, first, last};
-            order[g] = {boxes[g].xlo, static_cast<std::uint32_t>(g)};
-        }
-    }
-    // Box gaps are differences of coordinates: widening the distance by a few
-    // units in the last place of the largest one keeps "apart" certain.
-    const double reach = distance * (1 + 0x1p-48) + 0x1p-48 * largest;
-    if (!std::isfinite(reach)) {
-        return false;
+    for (std::size_t g = 0; g < n; ++g) {
+        order[g] = {boxes[g].xlo, static_cast<std::uint32_t>(g)};
     }
     {
         std::vector<Keyed> other;
         std::vector<std::size_t> bounds;
         sortByRuns(order, other, bounds);
     }
-
-    // A dense comb keeps some ten teeth side by side; far more means a ring
-    // folded over itself, which the caller searches its own way.
-    const std::size_t budget = workPerEdge * n + 64;
     std::size_t work = 0;
     // The edges still within reach in x, as columns: the scan over them runs
     // without branches (boxes that meet in y are rare and are collected
@@ -188,13 +167,7 @@ bool apart(std::span<const std::span<const Point>> rings, double distance, std::
             return false;
         }
         for (std::size_t m = 0; m < met; ++m) {
-            const Ends& e = ends[std::min(meeting[m], edge)];
-            const Ends& f = ends[std::max(meeting[m], edge)];
-            const std::uint32_t i = std::min(meeting[m], edge), j = std::max(meeting[m], edge);
-            if (e.first == f.first && (j == i + 1 || (i == e.first && j == e.last))) {
-                continue;  // neighbours share a vertex
-            }
-            if (!beyondLine(*e.p, *e.q, *f.p, *f.q, reach) && !beyondLine(*f.p, *f.q, *e.p, *e.q, reach)) {
+            if (!pairApart(ends, std::min(meeting[m], edge), std::max(meeting[m], edge), reach)) {
                 return false;
             }
         }
@@ -208,6 +181,193 @@ bool apart(std::span<const std::span<const Point>> rings, double distance, std::
         activeEdge.push_back(edge);
     }
     return true;
+}
+
+// The same pairs through a uniform grid of cells about twice the mean edge
+// box in each direction, at most two cells an edge in all: for rings that a
+// vertical line meets many times over (spirals, rings wound round a centre
+// at many radii), where the sweep would pair each edge with dozens.
+//
+// Each edge is entered into the cells of its box stretched by the reach to
+// the right and upwards. Two boxes pass the sweep's test exactly when their
+// stretched boxes overlap (the same sums, compared the same way), and the
+// cell of the lower left corner of that overlap holds both: the pair is
+// tested there and nowhere else. Cell numbers come from a monotone function
+// of the stored bounds, so the corner's cell lies within both edges' ranges.
+template <class Point>
+bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>>& ends, double reach,
+                 std::size_t budget) {
+    const std::size_t n = boxes.size();
+    struct Stretched {
+        double xlo, xhi, ylo, yhi;  // xhi and yhi include the reach
+    };
+    std::vector<Stretched> stretched(n);
+    double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
+    double sumW = 0.0, sumH = 0.0;
+    for (std::size_t g = 0; g < n; ++g) {
+        const EdgeBox& b = boxes[g];
+        stretched[g] = {b.xlo, b.xhi + reach, b.ylo, b.yhi + reach};
+        const Stretched& s = stretched[g];
+        minX = std::min(minX, s.xlo);
+        maxX = std::max(maxX, s.xhi);
+        minY = std::min(minY, s.ylo);
+        maxY = std::max(maxY, s.yhi);
+        sumW += s.xhi - s.xlo;
+        sumH += s.yhi - s.ylo;
+    }
+    // Columns and rows: cells twice the mean stretched box, no more cells
+    // than two an edge. A span or mean that is 0 or not finite gets one
+    // column (row), which only costs time.
+    const double maxCells = 2.0 * static_cast<double>(n);
+    const auto count = [&](double span, double mean) {
+        const double c = span / (2.0 * mean);
+        return std::isfinite(c) && c > 1.0 ? std::min(c, maxCells) : 1.0;
+    };
+    double cols = count(maxX - minX, sumW / static_cast<double>(n));
+    double rows = count(maxY - minY, sumH / static_cast<double>(n));
+    if (cols * rows > maxCells) {
+        const double shrink = std::sqrt(cols * rows / maxCells);
+        cols = std::max(1.0, cols / shrink);
+        rows = std::max(1.0, rows / shrink);
+    }
+    const auto nx = static_cast<std::size_t>(cols), ny = static_cast<std::size_t>(rows);
+    const double spanX = maxX - minX, spanY = maxY - minY;
+    const double toCol = nx > 1 && spanX > 0.0 && std::isfinite(spanX) ? static_cast<double>(nx) / spanX : 0.0;
+    const double toRow = ny > 1 && spanY > 0.0 && std::isfinite(spanY) ? static_cast<double>(ny) / spanY : 0.0;
+    const double lastCol = static_cast<double>(nx - 1), lastRow = static_cast<double>(ny - 1);
+    // Non-decreasing in v: a difference, a product by a positive factor, a
+    // clamp and a truncation each keep the order. A factor of 0 means one
+    // column (row); only then can the difference be infinite.
+    const auto col = [&](double v) {
+        return toCol == 0.0 ? std::size_t{0} : static_cast<std::size_t>(std::min((v - minX) * toCol, lastCol));
+    };
+    const auto row = [&](double v) {
+        return toRow == 0.0 ? std::size_t{0} : static_cast<std::size_t>(std::min((v - minY) * toRow, lastRow));
+    };
+
+    // Counting sort of (cell, edge) entries by cell; the entries of a cell
+    // keep the edge order.
+    std::vector<std::uint32_t> start(nx * ny + 1, 0);
+    std::size_t entries = 0;
+    for (const Stretched& s : stretched) {
+        const std::size_t c0 = col(s.xlo), c1 = col(s.xhi), r0 = row(s.ylo), r1 = row(s.yhi);
+        entries += (c1 - c0 + 1) * (r1 - r0 + 1);
+        if (entries > budget || entries > 0xFFFFFFFFu) {
+            return false;
+        }
+        for (std::size_t r = r0; r <= r1; ++r) {
+            for (std::size_t c = c0; c <= c1; ++c) ++start[r * nx + c + 1];
+        }
+    }
+    std::size_t pairs = 0;
+    for (std::size_t cell = 1; cell <= nx * ny; ++cell) {
+        const std::size_t k = start[cell];
+        pairs += k * (k - 1) / 2 * static_cast<std::size_t>(k > 1);
+        start[cell] += start[cell - 1];
+    }
+    if (pairs > budget) {
+        return false;
+    }
+    std::vector<std::uint32_t> member(entries);
+    {
+        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        for (std::size_t g = 0; g < n; ++g) {
+            const Stretched& s = stretched[g];
+            const std::size_t c0 = col(s.xlo), c1 = col(s.xhi), r0 = row(s.ylo), r1 = row(s.yhi);
+            for (std::size_t r = r0; r <= r1; ++r) {
+                for (std::size_t c = c0; c <= c1; ++c) member[next[r * nx + c]++] = static_cast<std::uint32_t>(g);
+            }
+        }
+    }
+    for (std::size_t r = 0; r < ny; ++r) {
+        for (std::size_t c = 0; c < nx; ++c) {
+            const std::size_t cell = r * nx + c;
+            for (std::size_t u = start[cell]; u < start[cell + 1]; ++u) {
+                const std::uint32_t i = member[u];
+                const Stretched& a = stretched[i];
+                for (std::size_t v = u + 1; v < start[cell + 1]; ++v) {
+                    const std::uint32_t j = member[v];
+                    const Stretched& b = stretched[j];
+                    if (!(a.xlo <= b.xhi && b.xlo <= a.xhi && a.ylo <= b.yhi && b.ylo <= a.yhi)) {
+                        continue;
+                    }
+                    if (col(std::max(a.xlo, b.xlo)) != c || row(std::max(a.ylo, b.ylo)) != r) {
+                        continue;  // tested in the corner's cell
+                    }
+                    if (!pairApart(ends, i, j, reach)) {  // i < j: entries keep the edge order
+                        return false;
+                    }
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// How apart pairs the edges: the cheaper search for the ring, or one of them.
+enum class Pairing { Chosen, Sweep, Grid };
+
+// Rings of this many edges or more go to the grid when a vertical line meets
+// more than kGridCrowding edges on average; smaller ones cost the sweep
+// little whatever their shape.
+inline constexpr std::size_t kGridMinimum = 256;
+inline constexpr double kGridCrowding = 16.0;
+
+// The search behind edgesApart and ringsApart: all edges of the closed rings
+// at once; two edges are exempt only when they are neighbours in the same
+// ring. Every ring has at least 3 vertices. `workPerEdge` bounds the pairs
+// (and for the grid also the cell entries) per edge before it gives up.
+template <class Point>
+bool apart(std::span<const std::span<const Point>> rings, double distance, std::size_t workPerEdge,
+           Pairing pairing = Pairing::Chosen) {
+    if (!std::isfinite(distance) || distance < 0.0) {
+        return false;
+    }
+    std::size_t n = 0;
+    for (const std::span<const Point> ring : rings) {
+        if (ring.size() < 3) return false;
+        n += ring.size();
+    }
+    if (n > 0xFFFFFFFFu) {
+        return false;
+    }
+    double largest = distance;
+    std::vector<EdgeBox> boxes(n);
+    std::vector<Ends<Point>> ends(n);
+    std::size_t g = 0;
+    double minX = std::numeric_limits<double>::infinity(), maxX = -minX, sumW = 0.0;
+    for (const std::span<const Point> ring : rings) {
+        const std::size_t m = ring.size();
+        const auto first = static_cast<std::uint32_t>(g), last = static_cast<std::uint32_t>(g + m - 1);
+        for (std::size_t k = 0; k < m; ++k, ++g) {
+            const Point& p = ring[k];
+            const Point& q = ring[k + 1 == m ? 0 : k + 1];
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+                return false;
+            }
+            largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+            boxes[g] = {std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y), std::max(p.y, q.y)};
+            ends[g] = {&p, &q, first, last};
+            minX = std::min(minX, p.x);
+            maxX = std::max(maxX, p.x);
+            sumW += boxes[g].xhi - boxes[g].xlo;
+        }
+    }
+    // Box gaps are differences of coordinates: widening the distance by a few
+    // units in the last place of the largest one keeps "apart" certain.
+    const double reach = distance * (1 + 0x1p-48) + 0x1p-48 * largest;
+    if (!std::isfinite(reach)) {
+        return false;
+    }
+    // A dense comb keeps some ten teeth side by side; far more means a ring
+    // folded over itself, which the caller searches its own way.
+    const std::size_t budget = workPerEdge * n + 64;
+    if (pairing == Pairing::Chosen) {
+        // The mean number of stretched boxes over a point of the x range.
+        const double crowding = (sumW + static_cast<double>(n) * reach) / (maxX - minX + reach);
+        pairing = n >= kGridMinimum && crowding > kGridCrowding ? Pairing::Grid : Pairing::Sweep;
+    }
+    return pairing == Pairing::Grid ? apartInGrid(boxes, ends, reach, budget) : apartSwept(boxes, ends, reach, budget);
 }
 
 }  // namespace separation_detail

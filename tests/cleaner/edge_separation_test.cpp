@@ -16,7 +16,10 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace plyvet::cleaner_test {
 namespace {
@@ -244,6 +247,86 @@ TEST(EdgeSeparation, TwoRingsApartOnlyWhenEveryPairIsApart) {
         }
     }
     EXPECT_GT(proved, tried / 5);
+}
+
+// The grid pairs exactly the edges the sweep pairs: with no limit on the
+// work, both give one answer on every ring, alone and two at a time. Shapes
+// of every kind at sizes around the grid's minimum, wound spirals, near
+// misses planted at the distance, degenerate rings (all on one vertical, far
+// out coordinates) and distances of 0 and beyond the ring's size.
+TEST(EdgeSeparation, GridPairsWhatTheSweepPairs) {
+    using geolib::separation_detail::apart;
+    using geolib::separation_detail::Pairing;
+    std::mt19937 random(23);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    constexpr std::size_t kUnlimited = std::size_t{1} << 40;
+    const auto answers = [&](std::span<const std::span<const Point>> rings, double distance) {
+        const bool swept = apart<Point>(rings, distance, kUnlimited, Pairing::Sweep);
+        const bool grid = apart<Point>(rings, distance, kUnlimited, Pairing::Grid);
+        const bool chosen = apart<Point>(rings, distance, kUnlimited);
+        EXPECT_EQ(chosen, swept);
+        return std::pair{swept, grid};
+    };
+    int agreedApart = 0, agreedClose = 0, k = 0;
+    const auto check = [&](const std::vector<Ring>& rings, double distance, const std::string& what) {
+        std::vector<std::span<const Point>> spans(rings.begin(), rings.end());
+        const auto [swept, grid] = answers(spans, distance);
+        EXPECT_EQ(grid, swept) << what << " distance " << distance;
+        (swept ? agreedApart : agreedClose) += swept == grid;
+    };
+    for (const bench::Shape shape : bench::kAllShapes) {
+        for (const std::int32_t n : {40, 255, 256, 900, 3000}) {
+            for (const double spacing : {0.01, 1.0}) {
+                Ring ring = ringOf(bench::makeRing(shape, n, static_cast<std::uint64_t>(++k), spacing, 4));
+                const double distance = 0.3 * spacing;
+                if (k % 2 == 0) {
+                    // A vertex moved to just inside or just outside the distance of a far edge.
+                    std::uniform_int_distribution<std::size_t> pick(0, ring.size() - 2);
+                    const std::size_t e = pick(random), v = (e + ring.size() / 2) % ring.size();
+                    const double off = distance * (k % 4 == 0 ? 0.999 : 1.001);
+                    ring[v] = {(ring[e].x + ring[e + 1].x) / 2 + off, (ring[e].y + ring[e + 1].y) / 2 + off};
+                }
+                const std::string what = std::string(bench::shapeName(shape)) + " n " + std::to_string(n);
+                for (const double share : {0.0, 0.5, 1.0, 2.0, 1e6}) check({ring}, distance * share, what);
+                // With a second ring: the same shape shifted by about its own spacing.
+                Ring shifted = ring;
+                const double shift = spacing * (0.5 + unit(random));
+                for (Point& p : shifted) p = {p.x + shift, p.y - shift / 3};
+                check({ring, shifted}, distance, what + " and shifted");
+            }
+        }
+    }
+    // Wound spirals, where a vertical line meets dozens of edges: the grid's
+    // own case when the sweep is left to choose.
+    for (int turns = 3; turns <= 12; turns += 3) {
+        for (const double gap : {0.05, 0.2}) {
+            Ring spiral;
+            const int perTurn = 200;
+            for (int v = 0; v < turns * perTurn; ++v) {
+                const double t = 2 * std::numbers::pi * v / perTurn;
+                spiral.push_back({(1 + t) * std::cos(t), (1 + t) * std::sin(t)});
+            }
+            for (int v = turns * perTurn - 1; v >= 0; --v) {
+                const double t = 2 * std::numbers::pi * v / perTurn;
+                spiral.push_back({(1 + gap + t) * std::cos(t), (1 + gap + t) * std::sin(t)});
+            }
+            for (const double distance : {0.01, 0.3 * gap, 0.9 * gap, 1.1 * gap}) {
+                check({spiral}, distance, "spiral of " + std::to_string(turns) + " turns");
+            }
+        }
+    }
+    const double far = 1e308;
+    const std::vector<Ring> degenerate = {
+        Ring{{0, 0}, {0, 1}, {0, 2}, {0, 3}},
+        Ring{{0, 0}, {0, 0}, {0, 0}, {0, 0}},
+        Ring{{-far, -far}, {-far, far}, {far, far}, {far, -far}},
+        Ring{{-far, 0}, {far, 0}, {far, 1}, {-far, 1}, {-far, 0.5}},
+    };
+    for (const Ring& ring : degenerate) {
+        for (const double distance : {0.0, 0.1, 1e300}) check({ring}, distance, "degenerate");
+    }
+    EXPECT_GT(agreedApart, 50);
+    EXPECT_GT(agreedClose, 50);
 }
 
 // A symmetric test on a ring whose only close pairs are neighbours asks each

@@ -5,6 +5,7 @@
 #include "pipeline/gis/runtime_error.h"
 #include "selfintersect/cleaning_context.h"
 #include "selfintersect/log_texts.h"
+#include "selfintersect/repeated_vertex.h"
 #include "selfintersect/split_at_vertex.h"
 #include "selfintersect/sub_area_sieve.h"
 #include "selfintersect/sub_areas.h"
@@ -36,12 +37,13 @@ struct RepeatedVertex {
 struct DuplicateScan {
     gis::Polygon cleaned;
     bool droppedAny = false;
-    std::vector<RepeatedVertex> repeated;  // in the order found
+    std::vector<RepeatedVertex> repeated;  // the first of each part, in part order
 };
 
 // First pass: drops every vertex identical to its predecessor (the vertex
-// before it in the source ring, dropped or not) and records, for each kept
-// vertex, every later vertex of the ring identical to its predecessor.
+// before it in the source ring, dropped or not). When it dropped none, it
+// records for each part the first vertex that the ring passes again after
+// its successor, the spot the second pass cuts at.
 DuplicateScan scanDuplicates(const gis::Polygon& polygon, const Measure& measure, ObjectLog& log) {
     const selfintersect::LogTexts& texts = log.texts();
     DuplicateScan scan;
@@ -72,13 +74,17 @@ DuplicateScan scanDuplicates(const gis::Polygon& polygon, const Measure& measure
                 scan.droppedAny = true;
                 continue;
             }
-            for (std::size_t k = j + 1; k < n; ++k) {
-                if (measure.identical(previous, ring[k])) scan.repeated.push_back({previous, i});
-            }
             kept.push_back(p);
             previous = p;
         }
         scan.cleaned.parts.push_back(std::move(kept));
+    }
+    if (!scan.droppedAny) {
+        // Nothing dropped: each cleaned part is its source ring.
+        for (std::size_t i = 0; i < polygon.parts.size(); ++i) {
+            const gis::Ring& ring = polygon.parts[i];
+            if (const auto a = selfintersect::firstComingBack(ring, measure)) scan.repeated.push_back({ring[*a], i});
+        }
     }
     return scan;
 }

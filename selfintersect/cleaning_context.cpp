@@ -35,6 +35,11 @@ bool Measure::identical(gis::Point a, gis::Point b) const {
     return round(d) < tolerances_.identicalPointThreshold;
 }
 
+// identical() needs the computed distance below the limit, and the computed
+// sqrt(dx² + dy²) falls short of |dx| by at most a few units in the last
+// place, or by the part of dx whose square underflows.
+double Measure::identicalReach() const { return unroundedLimit_ * (1 + 0x1p-40) + 1e-150; }
+
 bool Measure::keeps(double area) const {
     return std::fabs(area) > tolerances_.splitterAreaTolerance;
 }

@@ -41,6 +41,11 @@ public:
     // settled without a library call.
     bool identical(gis::Point a, gis::Point b) const;
 
+    // No two points further apart than this in x or in y are identical: a
+    // bound for searches that hand identical() only nearby points. Infinite
+    // or NaN when the tolerances give none.
+    double identicalReach() const;
+
     // Kept sub-areas have an absolute area above the sliver tolerance; an area
     // exactly at the tolerance is a sliver.
     bool keeps(double area) const;

@@ -3,6 +3,15 @@
 
 #include "cleaner_fixture.h"
 
+#include "selfintersect/repeated_vertex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <random>
+#include <vector>
+
 namespace plyvet::selfintersect::test {
 namespace {
 
@@ -113,6 +122,49 @@ TEST_F(RepeatedVertex, SliverLoopsAreDroppedWithTheirLines) {
         EXPECT_EQ(out.polygon.parts, c.parts) << c.tolerance;
         EXPECT_EQ(out.lines, concat(repeatedAt(0, "5, Y: 5"), c.sieve)) << c.tolerance;
     }
+}
+
+
+// The indexed search for the vertex a ring comes back to finds what the
+// plain loop over all later vertices finds: rings of every size with returns
+// planted just inside and just outside the threshold, right after the
+// successor (which does not count), across the closing pair, several at
+// once, at several thresholds and decimals, near the origin and at large
+// coordinates.
+TEST_F(RepeatedVertex, IndexedSearchFindsWhatThePlainLoopFinds) {
+    std::mt19937 random(31);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int found = 0, none = 0;
+    for (int k = 0; k < 3000; ++k) {
+        const Tolerances tolerances{static_cast<std::int16_t>(k % 7), k % 5 == 0 ? 0.0 : 0.001 * (1 + k % 4 * 20),
+                                    0.01};
+        const Measure measure(tolerances);
+        const double threshold = tolerances.identicalPointThreshold;
+        const std::size_t n = 3 + static_cast<std::size_t>(k % 11 == 0 ? 2000 : k % 60);
+        const gis::Point origin = k % 2 == 0 ? gis::Point{0, 0} : gis::Point{3500000.0, 5800000.0};
+        gis::Ring ring;
+        for (std::size_t v = 0; v < n; ++v) {
+            // A wobbly circle whose vertices are further apart than any threshold.
+            const double angle = 2 * std::numbers::pi * (static_cast<double>(v) + 0.4 * unit(random)) /
+                                 static_cast<double>(n);
+            const double radius = 10.0 * static_cast<double>(n) * (1 + 0.05 * unit(random));
+            ring.push_back({origin.x + radius * std::cos(angle), origin.y + radius * std::sin(angle)});
+        }
+        const int plants = k % 4;
+        for (int p = 0; p < plants; ++p) {
+            const std::size_t a = static_cast<std::size_t>(unit(random) * static_cast<double>(n - 1));
+            // Right after the successor, across the closing pair, or anywhere later.
+            const std::size_t b = p == 0 ? std::min(a + 1, n - 1) : p == 1 ? n - 1 : a + (n - a) / 2;
+            const double share = std::vector<double>{0.0, 0.5, 0.999, 1.0, 1.001, 2.0}[random() % 6];
+            const double off = share * threshold;
+            ring[b] = {ring[a].x + off * 0.6, ring[a].y - off * 0.8};
+        }
+        const auto plain = firstComingBackPlain(ring, measure);
+        EXPECT_EQ(firstComingBack(ring, measure), plain) << "ring " << k;
+        (plain ? found : none) += 1;
+    }
+    EXPECT_GT(found, 300);
+    EXPECT_GT(none, 300);
 }
 
 }  // namespace

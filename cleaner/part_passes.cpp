@@ -278,8 +278,8 @@ void clsPolygonCleaner::validateParts() {
                     sharesArea = true;
                 }
             } else {
-                for (const gis::Point& p : innerRing) {
-                    if (gis::containsPoint(outer.copy, p)) {
+                for (const bool in : gis::containsPoints(outer.copy, innerRing)) {
+                    if (in) {
                         ++inside;
                     } else {
                         ++outside;

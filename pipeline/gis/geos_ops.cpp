@@ -338,6 +338,38 @@ bool containsPoint(const Polygon& polygon, Point p) {
     return predicate(c, GEOSIntersects_r(c.get(), g.get(), pt.get()), "Punkt-in-Polygon-Test");
 }
 
+std::vector<bool> containsPoints(const Polygon& polygon, std::span<const Point> points) {
+    Context& c = *threadContext();
+    std::vector<bool> inside(points.size(), false);
+    const GeomPtr g = toGeos(c, polygon);
+    if (points.empty() || isEmpty(c, g.get())) {
+        return inside;
+    }
+    // One polygon without holes: GEOS locates a point in it by the crossing
+    // count of its one ring, prepared or not (a point on the ring counts as
+    // in), so the prepared form, which indexes the ring once, gives the same
+    // answer. With holes or several polygons the two count differently where
+    // rings overlap (invalid input), so each point gets the plain test.
+    const bool oneRing = GEOSGeomTypeId_r(c.get(), g.get()) == GEOS_POLYGON &&
+                         GEOSGetNumInteriorRings_r(c.get(), g.get()) == 0;
+    if (oneRing) {
+        const PreparedPtr prepared(GEOSPrepare_r(c.get(), g.get()), PreparedDeleter{c.get()});
+        if (!prepared) {
+            c.fail("Vorbereiten des Punkt-in-Polygon-Tests");
+        }
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            const GeomPtr pt = makePoint(c, points[k]);
+            inside[k] = predicate(c, GEOSPreparedIntersects_r(c.get(), prepared.get(), pt.get()), "Punkt-in-Polygon-Test");
+        }
+        return inside;
+    }
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const GeomPtr pt = makePoint(c, points[k]);
+        inside[k] = predicate(c, GEOSIntersects_r(c.get(), g.get(), pt.get()), "Punkt-in-Polygon-Test");
+    }
+    return inside;
+}
+
 Point centroid(const Polygon& polygon) {
     Context& c = *threadContext();
     const GeomPtr g = toGeos(c, polygon);

@@ -30,6 +30,11 @@ std::optional<Polygon> difference(const Polygon& a, const Polygon& b);
 // True when `p` lies inside `polygon` or on its boundary.
 bool containsPoint(const Polygon& polygon, Point p);
 
+// containsPoint for each of `points`, in their order, with the polygon
+// converted once: the same answers at the cost of one conversion and a
+// look-up per point.
+std::vector<bool> containsPoints(const Polygon& polygon, std::span<const Point> points);
+
 // Centroid of the polygon's area. Raises for an empty polygon.
 Point centroid(const Polygon& polygon);
 

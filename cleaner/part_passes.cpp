@@ -15,6 +15,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <optional>
 #include <utility>
 
 namespace plyvet {
@@ -96,14 +97,17 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
     std::vector<bool> isNoted(count, false);
     for (std::size_t i = 0; i < count; ++i) {
         const gis::Ring& one = polygon_.parts[i];
+        // Built at the first later part that meets this one, then shared by all of them.
+        std::optional<cleaner_search::PairCounter> counter;
         for (const std::size_t j : meeting[i]) {
             if (j <= i) {
                 continue;
             }
             const gis::Ring& other = polygon_.parts[j];
             const double margin = pairMargin(i, j);
-            const std::size_t shared = cleaner_search::countPairs(
-                one, other, margin, [&](std::size_t a, std::size_t b) { return identical(one[a], other[b]); });
+            if (!counter) counter.emplace(one, identicalMargin(magnitudes[i]));
+            const std::size_t shared =
+                counter->count(other, margin, [&](std::size_t a, std::size_t b) { return identical(one[a], other[b]); });
             if (shared >= 1 && shared != other.size()) {
                 raise(texts::sharedPoints(i, j, shared));
             }

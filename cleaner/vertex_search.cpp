@@ -366,4 +366,39 @@ std::size_t countPairs(const gis::Ring& one, const gis::Ring& other, double marg
     return count;
 }
 
+class PairCounter::Lookup {
+public:
+    Lookup(const gis::Ring& ring, double cell) : grid(ring, cell) {}
+    Grid grid;
+};
+
+PairCounter::PairCounter(const gis::Ring& one, double margin) : one_(one) {
+    if (std::isfinite(margin) && finite(one) && one.size() <= kMaxGridVertices) {
+        index_ = std::make_unique<const Lookup>(one, 2.0 * margin);
+    }
+}
+
+PairCounter::~PairCounter() = default;
+
+std::size_t PairCounter::count(const gis::Ring& other, double margin, const PairTest& same) const {
+    if (!index_ || !std::isfinite(margin) || !finite(other)) {
+        return countPairsPlain(one_, other, same);
+    }
+    // The same pairs as countPairs, looked up from the other side: same(a, b)
+    // holds only for vertices within the margin of each other in x and y.
+    std::vector<Index> candidates;
+    std::size_t count = 0;
+    for (Index b = 0; b < other.size(); ++b) {
+        const gis::Point& q = other[b];
+        candidates.clear();
+        index_->grid.inBox(q.x - margin, q.x + margin, q.y - margin, q.y + margin, candidates);
+        for (const Index a : candidates) {
+            if (same(a, b)) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
 }  // namespace plyvet::cleaner_search

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -54,5 +55,24 @@ std::optional<IndexPair> firstOnEdgePlain(const gis::Ring& ring, const PairTest&
 // The number of pairs (a of one, b of other) for which same(a, b) holds.
 std::size_t countPairs(const gis::Ring& one, const gis::Ring& other, double margin, const PairTest& same);
 std::size_t countPairsPlain(const gis::Ring& one, const gis::Ring& other, const PairTest& same);
+
+// countPairs of one ring against many others: the grid over `one` is built
+// once (cells for `margin`) and each other ring's vertices are looked up in
+// it, so a large part met by many small ones costs its size once, not once
+// per small part. count() gives what countPairs gives for the same margin.
+class PairCounter {
+public:
+    PairCounter(const gis::Ring& one, double margin);
+    ~PairCounter();
+    PairCounter(const PairCounter&) = delete;
+    PairCounter& operator=(const PairCounter&) = delete;
+
+    std::size_t count(const gis::Ring& other, double margin, const PairTest& same) const;
+
+private:
+    class Lookup;
+    const gis::Ring& one_;
+    std::unique_ptr<const Lookup> index_;  // none when `one` or the margin is not finite
+};
 
 }  // namespace plyvet::cleaner_search

@@ -40,6 +40,8 @@ TEST_F(VertexSearch, FilteredSearchesFindWhatThePlainLoopsFind) {
             };
             EXPECT_EQ(firstPair(one, margin / 2, same), firstPairPlain(one, same)) << k;
             EXPECT_EQ(countPairs(one, other, margin / 2, across), countPairsPlain(one, other, across)) << k;
+            EXPECT_EQ(PairCounter(one, margin / 4).count(other, margin / 2, across), countPairsPlain(one, other, across))
+                << k;
             EXPECT_EQ(firstOnEdge(one, margin, touches), firstOnEdgePlain(one, touches)) << k;
         }
     }
@@ -88,6 +90,8 @@ TEST_F(VertexSearch, GridSearchesMatchThePlainLoopsOnLargeIrregularRings) {
                         return geolib::roud(std::hypot(v[a].x - ring[b].x, v[a].y - ring[b].y), 3) < threshold;
                     };
                     EXPECT_EQ(countPairs(v, ring, margin, across), countPairsPlain(v, ring, across)) << where;
+                    EXPECT_EQ(PairCounter(v, margin).count(ring, margin, across), countPairsPlain(v, ring, across))
+                        << where;
                     ++checked;
                 }
                 EXPECT_TRUE(firstPairPlain(touching, [&](Index a, Index b) {
@@ -140,6 +144,10 @@ TEST_F(VertexSearch, GridSearchesMatchThePlainLoopsOnDegenerateRings) {
                 return std::hypot(v[a].x - cluster[b].x, v[a].y - cluster[b].y) < 0.01;
             };
             EXPECT_EQ(countPairs(v, cluster, margin, across), countPairsPlain(v, cluster, across)) << k;
+            EXPECT_EQ(PairCounter(v, margin).count(cluster, margin, across), countPairsPlain(v, cluster, across)) << k;
+            EXPECT_EQ(PairCounter(cluster, margin).count(v, margin, [&](Index a, Index b) { return across(b, a); }),
+                      countPairsPlain(v, cluster, across))
+                << k;
         }
     }
     EXPECT_EQ(firstOnEdgePlain(line, near(line)), (IndexPair{40, 80}));

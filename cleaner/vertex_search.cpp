@@ -346,26 +346,6 @@ std::size_t countPairsPlain(const gis::Ring& one, const gis::Ring& other, const 
     return count;
 }
 
-std::size_t countPairs(const gis::Ring& one, const gis::Ring& other, double margin, const PairTest& same) {
-    if (!std::isfinite(margin) || !finite(one) || !finite(other) || other.size() > kMaxGridVertices) {
-        return countPairsPlain(one, other, same);
-    }
-    const Grid grid(other, 2.0 * margin);
-    std::vector<Index> candidates;
-    std::size_t count = 0;
-    for (Index a = 0; a < one.size(); ++a) {
-        const gis::Point& p = one[a];
-        candidates.clear();
-        grid.inBox(p.x - margin, p.x + margin, p.y - margin, p.y + margin, candidates);
-        for (const Index b : candidates) {
-            if (same(a, b)) {
-                ++count;
-            }
-        }
-    }
-    return count;
-}
-
 class PairCounter::Lookup {
 public:
     Lookup(const gis::Ring& ring, double cell) : grid(ring, cell) {}
@@ -384,8 +364,8 @@ std::size_t PairCounter::count(const gis::Ring& other, double margin, const Pair
     if (!index_ || !std::isfinite(margin) || !finite(other)) {
         return countPairsPlain(one_, other, same);
     }
-    // The same pairs as countPairs, looked up from the other side: same(a, b)
-    // holds only for vertices within the margin of each other in x and y.
+    // Every pair for which same(a, b) can hold: the vertices of `one` within
+    // the margin of other[b] in x and y.
     std::vector<Index> candidates;
     std::size_t count = 0;
     for (Index b = 0; b < other.size(); ++b) {

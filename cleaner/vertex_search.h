@@ -52,14 +52,11 @@ std::optional<IndexPair> firstOnEdge(const gis::Ring& ring, double margin, const
                                      Apart apart = {});
 std::optional<IndexPair> firstOnEdgePlain(const gis::Ring& ring, const PairTest& touches);
 
-// The number of pairs (a of one, b of other) for which same(a, b) holds.
-std::size_t countPairs(const gis::Ring& one, const gis::Ring& other, double margin, const PairTest& same);
-std::size_t countPairsPlain(const gis::Ring& one, const gis::Ring& other, const PairTest& same);
-
-// countPairs of one ring against many others: the grid over `one` is built
-// once (cells for `margin`) and each other ring's vertices are looked up in
-// it, so a large part met by many small ones costs its size once, not once
-// per small part. count() gives what countPairs gives for the same margin.
+// The number of pairs (a of one, b of other) for which same(a, b) holds;
+// same can only hold for vertices within `margin` of each other in x and y.
+// The grid over `one` is built once (cells for `margin`) and each other
+// ring's vertices are looked up in it, so a large part met by many small ones
+// costs its size once, not once per small part.
 class PairCounter {
 public:
     PairCounter(const gis::Ring& one, double margin);
@@ -74,5 +71,6 @@ private:
     const gis::Ring& one_;
     std::unique_ptr<const Lookup> index_;  // none when `one` or the margin is not finite
 };
+std::size_t countPairsPlain(const gis::Ring& one, const gis::Ring& other, const PairTest& same);
 
 }  // namespace plyvet::cleaner_search

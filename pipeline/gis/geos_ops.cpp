@@ -352,20 +352,18 @@ std::vector<bool> containsPoints(const Polygon& polygon, std::span<const Point> 
     // rings overlap (invalid input), so each point gets the plain test.
     const bool oneRing = GEOSGeomTypeId_r(c.get(), g.get()) == GEOS_POLYGON &&
                          GEOSGetNumInteriorRings_r(c.get(), g.get()) == 0;
+    PreparedPtr prepared(nullptr, PreparedDeleter{c.get()});
     if (oneRing) {
-        const PreparedPtr prepared(GEOSPrepare_r(c.get(), g.get()), PreparedDeleter{c.get()});
+        prepared.reset(GEOSPrepare_r(c.get(), g.get()));
         if (!prepared) {
             c.fail("Vorbereiten des Punkt-in-Polygon-Tests");
         }
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            const GeomPtr pt = makePoint(c, points[k]);
-            inside[k] = predicate(c, GEOSPreparedIntersects_r(c.get(), prepared.get(), pt.get()), "Punkt-in-Polygon-Test");
-        }
-        return inside;
     }
     for (std::size_t k = 0; k < points.size(); ++k) {
         const GeomPtr pt = makePoint(c, points[k]);
-        inside[k] = predicate(c, GEOSIntersects_r(c.get(), g.get(), pt.get()), "Punkt-in-Polygon-Test");
+        const char answer = prepared ? GEOSPreparedIntersects_r(c.get(), prepared.get(), pt.get())
+                                     : GEOSIntersects_r(c.get(), g.get(), pt.get());
+        inside[k] = predicate(c, answer, "Punkt-in-Polygon-Test");
     }
     return inside;
 }

@@ -619,6 +619,28 @@ TEST(CrossingOracle, BenchmarkShapesAreSimpleUntilACrossingIsAdded) {
     }
 }
 
+// The benchmark shapes at a few thousand vertices, with a late crossing or
+// with one of the spike rings' faults put in: the search the export takes
+// gives the plain scan's answers, full and resumed, on shapes of many short
+// monotone runs as on smooth ones.
+TEST(CrossingOracle, LargeBenchmarkShapesAgreeWithThePlainScan) {
+    Random random(7);
+    Oracle chosen(core::findFirstMeeting);
+    for (const bench::Shape shape : bench::kAllShapes) {
+        for (const std::int32_t n : {1200, 3000}) {
+            Ring ring = bench::makeRing(shape, n, random());
+            const auto fault =
+                static_cast<SpikeFault>(pick(random, 1, static_cast<int>(SpikeFault::Count) - 1));
+            if (n > 2000) bench::addLateCrossing(ring);
+            else putInto(random, ring, fault, 3);
+            bench::roundRing(ring, 3);
+            chosen.check("large " + std::string(bench::shapeName(shape)), ring, random, 2);
+        }
+    }
+    EXPECT_GT(chosen.findings(), chosen.calls() / 3);
+    EXPECT_EQ(chosen.differences(), 0);
+}
+
 // The spaced-ring answer on its own, on every generated family and on spike
 // rings: it declines wherever two edges that share no vertex come near, and
 // must agree with the plain scan bit for bit wherever it answers.

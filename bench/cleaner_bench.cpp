@@ -9,6 +9,9 @@
 //   cleaner/<shape>/<n>/...               one ring of n vertices of each shape
 //       of ring_shapes.h: the cost per vertex of long irregular rings (dense
 //       zigzags, spirals, random walks) next to a smooth one.
+//   cleaner/<shape>+crossings/<n>/...     the same ring with a crossing every
+//       100 vertices: the repair cuts one crossing a round and cleans the
+//       whole polygon again after each.
 //
 // Our side gets a fresh copy of each polygon per run (the loop repairs in
 // place); GEOS gets its geometries built once, outside the timed loop. The
@@ -108,12 +111,20 @@ const Input& parcels(int n, bool faulty) {
     return it->second;
 }
 
-const Input& ring(Shape shape, int n) {
-    static std::map<std::pair<Shape, int>, Input> cache;
-    auto [it, inserted] = cache.try_emplace({shape, n});
+// Crossings every this many vertices in the "+crossings" rings.
+constexpr std::size_t kCrossingEvery = 100;
+
+const Input& ring(Shape shape, int n, bool crossings) {
+    static std::map<std::tuple<Shape, int, bool>, Input> cache;
+    auto [it, inserted] = cache.try_emplace({shape, n, crossings});
     if (inserted) {
+        std::vector<PlyvetXY> points = makeRing(shape, n, 42);
+        if (crossings) {
+            addCrossings(points, kCrossingEvery);
+            roundRing(points, 3);
+        }
         gis::Ring r;
-        for (const PlyvetXY& p : makeRing(shape, n, 42)) r.push_back({p.x, p.y});
+        for (const PlyvetXY& p : points) r.push_back({p.x, p.y});
         it->second.vertices = r.size();
         it->second.polygons.push_back(gis::Polygon{{std::move(r)}});
         it->second.geometries.push_back(geosOf(it->second.polygons.back()));
@@ -188,10 +199,27 @@ void registerAll() {
         for (const int n : {1000, 10000, 100000}) {
             if (n > maxSize()) continue;
             const std::string prefix = "cleaner/" + std::string(shapeName(shape)) + "/" + std::to_string(n) + "/";
-            benchmark::RegisterBenchmark((prefix + "ours").c_str(), [=](benchmark::State& s) { ours(s, ring(shape, n)); })
+            benchmark::RegisterBenchmark((prefix + "ours").c_str(),
+                                         [=](benchmark::State& s) { ours(s, ring(shape, n, false)); })
                 ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark((prefix + "geos").c_str(),
-                                         [=](benchmark::State& s) { geosMakeValid(s, ring(shape, n)); })
+                                         [=](benchmark::State& s) { geosMakeValid(s, ring(shape, n, false)); })
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    // A round per crossing over the whole ring: 10^4 vertices make 100
+    // rounds (about a second); thin spikes, whose rounds cost ten times
+    // more, stay at 10^3.
+    for (const Shape shape : kAllShapes) {
+        for (const int n : {1000, 10000}) {
+            if (n > maxSize() || (shape == Shape::Spikes && n > 1000)) continue;
+            const std::string prefix =
+                "cleaner/" + std::string(shapeName(shape)) + "+crossings/" + std::to_string(n) + "/";
+            benchmark::RegisterBenchmark((prefix + "ours").c_str(),
+                                         [=](benchmark::State& s) { ours(s, ring(shape, n, true)); })
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark((prefix + "geos").c_str(),
+                                         [=](benchmark::State& s) { geosMakeValid(s, ring(shape, n, true)); })
                 ->Unit(benchmark::kMillisecond);
         }
     }

@@ -131,16 +131,28 @@ std::vector<PlyvetXY> makeRing(Shape shape, std::int32_t n, std::uint64_t seed, 
     return ring;
 }
 
-void addLateCrossing(std::vector<PlyvetXY>& ring) {
-    if (ring.size() < 8) return;
-    // Vertex k moves to the far side of edge k - 2, mirrored through that
-    // edge's middle from vertex k + 1: edge k then runs through the middle of
-    // edge k - 2. Only edges near the end of the ring are touched.
-    const std::size_t k = ring.size() - 5;
+namespace {
+
+// Vertex k moves to the far side of edge k - 2, mirrored through that
+// edge's middle from vertex k + 1: edge k then runs through the middle of
+// edge k - 2.
+void crossAt(std::vector<PlyvetXY>& ring, std::size_t k) {
     const PlyvetXY& p = ring[k - 2];
     const PlyvetXY& q = ring[k - 1];
     const PlyvetXY& next = ring[k + 1];
     ring[k] = {(p.x + q.x) - next.x, (p.y + q.y) - next.y};
+}
+
+}  // namespace
+
+void addLateCrossing(std::vector<PlyvetXY>& ring) {
+    // Only edges near the end of the ring are touched.
+    if (ring.size() >= 8) crossAt(ring, ring.size() - 5);
+}
+
+void addCrossings(std::vector<PlyvetXY>& ring, std::size_t every) {
+    every = std::max<std::size_t>(every, 4);
+    for (std::size_t k = 7; k + 5 < ring.size(); k += every) crossAt(ring, k);
 }
 
 void roundRing(std::vector<PlyvetXY>& ring, int decimals) {

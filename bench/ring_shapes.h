@@ -37,6 +37,11 @@ std::vector<PlyvetXY> makeRing(Shape shape, std::int32_t n, std::uint64_t seed,
 // in the scan. Round the ring again when it must stay on its decimals.
 void addLateCrossing(std::vector<PlyvetXY>& ring);
 
+// The same move at every `every`-th vertex (every >= 4), the first at vertex
+// 7: a ring with about n / every crossings spread along it, for the repair
+// that cuts one crossing a round.
+void addCrossings(std::vector<PlyvetXY>& ring, std::size_t every);
+
 // Rounds every coordinate half to even at `decimals` places.
 void roundRing(std::vector<PlyvetXY>& ring, int decimals);
 

@@ -220,6 +220,22 @@ double edgeCell(const gis::Ring& ring) {
     return std::max(std::min(meanEdge, spread), meanEdge / 16.0);
 }
 
+// Cell size for point queries: twice the margin at least, so a query box
+// covers at most two columns and two rows. Where the margin is far below the
+// spacing of the vertices (the usual case: a rounding unit against edges of
+// metres), such cells make almost every query cover four cells holding
+// nothing but the vertex itself; cells of an eighth of the mean edge (in the
+// sum of |dx| and |dy|, no square roots) hold about one vertex still and
+// leave most queries inside one cell.
+double pointCell(const gis::Ring& ring, double margin) {
+    double length = 0.0;
+    for (std::size_t k = 0; k + 1 < ring.size(); ++k) {
+        length += std::fabs(ring[k + 1].x - ring[k].x) + std::fabs(ring[k + 1].y - ring[k].y);
+    }
+    const double meanEdge = ring.size() > 1 ? length / static_cast<double>(ring.size() - 1) : 0.0;
+    return std::max(2.0 * margin, meanEdge / 8.0);
+}
+
 // Rings longer than this are searched plainly: the grid numbers vertices in 32 bits.
 constexpr std::size_t kMaxGridVertices = 0xFFFFFFFFu;
 
@@ -277,7 +293,7 @@ std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const P
         }
         return std::nullopt;
     }
-    const Grid grid(ring, 2.0 * margin);
+    const Grid grid(ring, pointCell(ring, margin));
     std::vector<Index> candidates;
     for (Index a = 0; a < ring.size(); ++a) {
         const gis::Point& p = ring[a];

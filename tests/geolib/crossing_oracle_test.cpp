@@ -616,6 +616,21 @@ TEST(CrossingOracle, BenchmarkShapesAreSimpleUntilACrossingIsAdded) {
         EXPECT_GT(crossed.a, 1000) << bench::shapeName(shape) << ": " << describe(crossed);
         const Outcome plain = run(core::findFirstMeetingPlain, ring, 0, 0);
         EXPECT_TRUE(same(plain, crossed)) << describe(plain) << " / " << describe(crossed);
+
+        // Crossings all along: the first comes at the start, and resuming
+        // after each finding meets the next about `every` edges on.
+        Ring crossings = bench::makeRing(shape, 1500, 5);
+        bench::addCrossings(crossings, 100);
+        bench::roundRing(crossings, 3);
+        Outcome found = run(core::findFirstMeetingIndexed, crossings, 0, 0);
+        EXPECT_EQ(found.code, 2) << bench::shapeName(shape) << ": " << describe(found);
+        EXPECT_LT(found.a, 8) << bench::shapeName(shape) << ": " << describe(found);
+        int count = 0;
+        while (found.code == 2 && count < 100) {
+            ++count;
+            found = run(core::findFirstMeetingIndexed, crossings, found.a, found.b + 1);
+        }
+        EXPECT_GE(count, 14) << bench::shapeName(shape);
     }
 }
 

@@ -536,6 +536,27 @@ bool turnsOften(std::span<const PlyvetXY> ring) {
     return turns >= n / kSpacedTurnShare;
 }
 
+// Whether X or Y turns back at one vertex in kSpacedTurnShare or more, judged
+// on kRunSamples vertices spread evenly over the ring: the monotone chains
+// of the box search are then a few edges long (zigzags, random walks,
+// spikes), and where the ring can be proved spaced from its centre that
+// proof costs less than comparing its chains. Only the choice of the way
+// depends on it, never the answer.
+constexpr std::int32_t kRunSamples = 4096;
+
+bool shortRuns(std::span<const PlyvetXY> ring) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    const std::int32_t step = std::max(1, n / kRunSamples);
+    std::int32_t turns = 0, samples = 0;
+    for (std::int32_t k = 0; k < n; k += step, ++samples) {
+        const PlyvetXY& p = ring[k];
+        const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
+        const PlyvetXY& r = ring[k + 2 < n ? k + 2 : k + 2 - n];
+        turns += (direction(p.x, q.x) * direction(q.x, r.x) < 0) | (direction(p.y, q.y) * direction(q.y, r.y) < 0);
+    }
+    return turns >= samples / kSpacedTurnShare;
+}
+
 }  // namespace
 
 // A spaced ring: its edges that share no vertex all lie further apart than
@@ -600,22 +621,28 @@ std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> rin
 
 // Small rings are first asked whether they are spaced: all of them by the
 // proof from their centre, which costs less than the box search, and those
-// that turn back often (combs) also by the separation sweep. Then the box
-// search; at box pairs by the thousand per edge (thin
-// spikes around one centre) the sweep, which proves most edges apart without
-// pairing them; when it gives up too, the box search runs to its end.
+// that turn back often (combs) also by the separation sweep. Large rings of
+// short monotone runs are asked by the proof from their centre only: it
+// settles wavy and spiky outlines around a centre in one pass, where the
+// box search compares their many short chains (and thin spikes by the
+// thousand), and when it fails it has cost a pass. Then the box search; at
+// box pairs by the thousand per edge (thin spikes around one centre) the
+// sweep, which proves most edges apart without pairing them; when it gives
+// up too, the box search runs to its end.
 std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
                                      std::int32_t& b, PlyvetXY& point) {
     const auto n = static_cast<std::int32_t>(ring.size());
     if (n < 4) return findFirstMeetingPlain(ring, a, b, point);
     if (!validResume(a, b, n)) return kFailure;
 
-    if (n <= kSpacedRingMaximum) {
-        try {
+    try {
+        if (n <= kSpacedRingMaximum) {
             if (const auto found = findFirstMeetingSpaced(ring, a, b, point, turnsOften(ring))) return *found;
-        } catch (const std::bad_alloc&) {
-            // the box search needs less memory
+        } else if (shortRuns(ring)) {
+            if (const auto found = findFirstMeetingSpaced(ring, a, b, point, false)) return *found;
         }
+    } catch (const std::bad_alloc&) {
+        // the box search needs less memory
     }
     const std::size_t cap = kEnumerationPerEdge * ring.size() + kEnumerationBase;
     if (const auto found = searchByBoxes(ring, a, b, point, cap)) return *found;

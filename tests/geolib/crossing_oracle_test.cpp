@@ -656,6 +656,29 @@ TEST(CrossingOracle, LargeBenchmarkShapesAgreeWithThePlainScan) {
     EXPECT_EQ(chosen.differences(), 0);
 }
 
+// Rings past the size up to which every ring is first asked whether it is
+// spaced: those of short monotone runs are asked by the proof from their
+// centre, the others are not. Clean, with a late crossing, with a spike tip
+// near its neighbour, with a repeated vertex: the export's search gives the
+// plain scan's answers, full and resumed, whichever way it took.
+TEST(CrossingOracle, LargeRingsOfShortRunsAgreeWithThePlainScan) {
+    Random random(4097);
+    Oracle chosen(core::findFirstMeeting);
+    for (const bench::Shape shape :
+         {bench::Shape::RandomWalk, bench::Shape::Spikes, bench::Shape::Zigzag, bench::Shape::Smooth}) {
+        for (const SpikeFault fault : {SpikeFault::None, SpikeFault::LateCrossing, SpikeFault::TipNearNeighbour,
+                                       SpikeFault::SharedTip}) {
+            Ring ring = bench::makeRing(shape, 4200, random());
+            putInto(random, ring, fault, 3);
+            chosen.check("large " + std::string(bench::shapeName(shape)) + ", fault " +
+                             std::to_string(static_cast<int>(fault)),
+                         ring, random, 1);
+        }
+    }
+    EXPECT_GT(chosen.findings(), 8);
+    EXPECT_EQ(chosen.differences(), 0);
+}
+
 // The spaced-ring answer on its own, on every generated family and on spike
 // rings: it declines wherever two edges that share no vertex come near, and
 // must agree with the plain scan bit for bit wherever it answers.

@@ -198,26 +198,33 @@ public:
 
     // False when a value is not finite: the caller then runs the plain scan.
     bool buildChains() {
-        // A first pass counts the chains, so that the table is allocated once:
-        // rings of many short chains (combs) would otherwise copy it over and
-        // over while it grows.
+        // A first pass finds where chains break and counts them, so that the
+        // table is allocated once: rings of many short chains (combs) would
+        // otherwise copy it over and over while it grows. The breaks are kept
+        // as one bit an edge for the second pass.
+        std::vector<std::uint64_t> breaks((static_cast<std::size_t>(n_) + 63) / 64, 0);
         {
             ChainCut cut;
             std::size_t count = 0;
-            for (std::int32_t k = 0; k < n_; ++k) count += !cut.continues(ring_[k], vertex(k + 1));
+            for (std::int32_t k = 0; k < n_; ++k) {
+                const bool broken = !cut.continues(ring_[k], vertex(k + 1));
+                breaks[static_cast<std::size_t>(k) / 64] |= static_cast<std::uint64_t>(broken) << (k % 64);
+                count += broken;
+            }
             starts_.reserve(count + 1);
             pads_.reserve(count);
         }
-        ChainCut cut;
         // The chain being built lives in locals until an edge breaks it.
         Chain current{0, 0, 0.0, Box{}};
         double steep = 0.0;  // the largest slope term of its edges
-        bool finite = true;
+        // Stays 0 while every coordinate is finite: a product by 0 is NaN
+        // for an infinite or NaN one, and NaN stays in the sum.
+        double zeroIfFinite = 0.0;
         for (std::int32_t k = 0; k < n_; ++k) {
             const PlyvetXY& p = ring_[k];
             const PlyvetXY& q = vertex(k + 1);
-            finite = finite && std::fabs(p.x) <= kLargest && std::fabs(p.y) <= kLargest;
-            if (cut.continues(p, q)) {
+            zeroIfFinite += p.x * 0.0 + p.y * 0.0;
+            if (((breaks[static_cast<std::size_t>(k) / 64] >> (k % 64)) & 1u) == 0) {
                 current.last = k;
                 if (p.x == q.x)
                     verticalInside_.push_back({static_cast<std::int32_t>(pads_.size()), k});
@@ -237,7 +244,7 @@ public:
         }
         if (n_ > 0) finishChain(current, steep);
         starts_.push_back(n_);
-        if (!finite) return false;
+        if (!(zeroIfFinite == 0.0)) return false;
         for (const double pad : pads_)
             if (!std::isfinite(pad)) return false;
         return true;

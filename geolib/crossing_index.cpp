@@ -552,13 +552,13 @@ bool turnsOften(std::span<const PlyvetXY> ring) {
 constexpr std::int32_t kRunSamples = 4096;
 
 bool shortRuns(std::span<const PlyvetXY> ring) {
-    const auto n = static_cast<std::int32_t>(ring.size());
-    const std::int32_t step = std::max(1, n / kRunSamples);
-    std::int32_t turns = 0, samples = 0;
-    for (std::int32_t k = 0; k < n; k += step, ++samples) {
-        const PlyvetXY& p = ring[k];
-        const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
-        const PlyvetXY& r = ring[k + 2 < n ? k + 2 : k + 2 - n];
+    const auto n = static_cast<std::int64_t>(ring.size());
+    const std::int64_t step = std::max<std::int64_t>(1, n / kRunSamples);
+    std::int64_t turns = 0, samples = 0;
+    for (std::int64_t k = 0; k < n; k += step, ++samples) {
+        const PlyvetXY& p = ring[static_cast<std::size_t>(k)];
+        const PlyvetXY& q = ring[static_cast<std::size_t>(k + 1 < n ? k + 1 : 0)];
+        const PlyvetXY& r = ring[static_cast<std::size_t>(k + 2 < n ? k + 2 : k + 2 - n)];
         turns += (direction(p.x, q.x) * direction(q.x, r.x) < 0) | (direction(p.y, q.y) * direction(q.y, r.y) < 0);
     }
     return turns >= samples / kSpacedTurnShare;

@@ -564,15 +564,16 @@ bool shortRuns(std::span<const PlyvetXY> ring) {
     return turns >= samples / kSpacedTurnShare;
 }
 
-}  // namespace
-
 // A spaced ring: its edges that share no vertex all lie further apart than
 // any accepting pair test reaches, twice the sum of two pads (see the top of
 // this file), each at most `widest`. Only neighbouring edges can meet there,
 // and no vertex repeats another (a zero-length edge brings the edges on either
-// side of it together, so such a ring is never spaced).
-std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
-                                                   std::int32_t& b, PlyvetXY& point, bool sweep) {
+// side of it together, so such a ring is never spaced). `sweepToo()` is asked
+// only when the proof from the centre fails: whether the separation sweep is
+// tried after it.
+template <class SweepToo>
+std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::int32_t& a, std::int32_t& b,
+                                         PlyvetXY& point, SweepToo&& sweepToo) {
     const auto n = static_cast<std::int32_t>(ring.size());
     double largestY = 0.0, lowY = ring[0].y, highY = ring[0].y, steep = 0.0;
     for (std::int32_t k = 0; k < n; ++k) {
@@ -595,8 +596,12 @@ std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> rin
     const double widest = 2 * kPadBase + kPadRelative * (largestY + (highY - lowY)) + steep;
     const double reach = 4 * widest * (1 + 0x1p-40);
     if (!std::isfinite(reach)) return std::nullopt;
-    const bool spaced = sweep ? edgesApart<PlyvetXY>(ring, reach, kSpacedWorkPerEdge)
-                              : separation_detail::apartSeenFromCentre<PlyvetXY>(ring, reach);
+    // What edgesApart asks, with the sweep's part only when wanted.
+    const bool spaced = separation_detail::apartSeenFromCentre<PlyvetXY>(ring, reach) ||
+                        (sweepToo() && [&] {
+                            const std::span<const PlyvetXY> rings[] = {ring};
+                            return separation_detail::apart<PlyvetXY>(rings, reach, kSpacedWorkPerEdge);
+                        }());
     if (!spaced) return std::nullopt;
 
     // The neighbouring pairs in scan order from the resume position: (0, 1),
@@ -613,17 +618,35 @@ std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> rin
         }
         return knownLine;
     };
+    const auto meet = [&](std::int32_t ia, std::int32_t ib) -> std::optional<std::int32_t> {
+        const LineRecord la = lineOf(ia);
+        const LineRecord lb = lineOf(ib);
+        if (const auto found = testEdgePair(ring, ia, ib, la, lb))
+            return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
+        return std::nullopt;
+    };
+    // Neighbours only meet where X turns back or stays (neighboursMayMeet
+    // asks that first); the direction of each edge in X is worked out once
+    // and handed on to the next vertex.
+    const auto xDirection = [&](std::int32_t k) { return direction(ring[k].x, ring[k + 1 < n ? k + 1 : 0].x); };
+    int into = xDirection(startA);  // edge ia
     for (std::int32_t ia = startA; ia <= n - 2; ++ia) {
         const std::int32_t firstB = (resumed && ia == startA) ? b : ia + 1;
-        for (const std::int32_t ib : {ia + 1, ia == 0 ? n - 1 : -1}) {
-            if (ib < firstB || !neighboursMayMeet(ring, ib == ia + 1 ? ia : n - 1)) continue;
-            const LineRecord la = lineOf(ia);
-            const LineRecord lb = lineOf(ib);
-            if (const auto found = testEdgePair(ring, ia, ib, la, lb))
-                return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
-        }
+        const int out = xDirection(ia + 1);  // edge ia + 1
+        if (into == -out && ia + 1 >= firstB && neighboursMayMeet(ring, ia))
+            if (const auto found = meet(ia, ia + 1)) return found;
+        if (ia == 0 && n - 1 >= firstB && neighboursMayMeet(ring, n - 1))
+            if (const auto found = meet(0, n - 1)) return found;
+        into = out;
     }
     return reportPairFinding(std::nullopt, a, b, point);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                                   std::int32_t& b, PlyvetXY& point, bool sweep) {
+    return spacedAnswer(ring, a, b, point, [sweep] { return sweep; });
 }
 
 // Small rings are first asked whether they are spaced: all of them by the
@@ -644,7 +667,7 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
 
     try {
         if (n <= kSpacedRingMaximum) {
-            if (const auto found = findFirstMeetingSpaced(ring, a, b, point, turnsOften(ring))) return *found;
+            if (const auto found = spacedAnswer(ring, a, b, point, [&] { return turnsOften(ring); })) return *found;
         } else if (shortRuns(ring)) {
             if (const auto found = findFirstMeetingSpaced(ring, a, b, point, false)) return *found;
         }

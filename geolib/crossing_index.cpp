@@ -559,7 +559,7 @@ bool shortRuns(std::span<const PlyvetXY> ring) {
         const PlyvetXY& p = ring[static_cast<std::size_t>(k)];
         const PlyvetXY& q = ring[static_cast<std::size_t>(k + 1 < n ? k + 1 : 0)];
         const PlyvetXY& r = ring[static_cast<std::size_t>(k + 2 < n ? k + 2 : k + 2 - n)];
-        turns += (direction(p.x, q.x) * direction(q.x, r.x) < 0) | (direction(p.y, q.y) * direction(q.y, r.y) < 0);
+        turns += (direction(p.x, q.x) * direction(q.x, r.x) < 0) || (direction(p.y, q.y) * direction(q.y, r.y) < 0);
     }
     return turns >= samples / kSpacedTurnShare;
 }

@@ -13,7 +13,8 @@ inputs). A new benchmark program only has to follow this naming to appear in
 the table; nothing here needs to change.
 
 Times are CPU time per run: the code measured is single-threaded, and CPU
-time is less disturbed by other work on the machine than wall time. Rows
+time is less disturbed by other work on the machine than wall time. A row
+run several times (repetitions) shows its median. Rows
 measured in a child process report that process's CPU time as manual time
 (their name ends in "manual_time"); its real_time is taken then.
 
@@ -34,9 +35,18 @@ import tempfile
 UNIT_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 
 
+def median_run(runs):
+    """The run of median time (the lower middle one of an even count), with
+    the largest peak of all runs."""
+    ordered = sorted(runs, key=lambda r: r[0])
+    peaks = [p for _, p in runs if p is not None]
+    return ordered[(len(ordered) - 1) // 2][0], (max(peaks) if peaks else None)
+
+
 def load(paths):
-    """{(suite, case, size): {impl: (ms, peak_bytes)}} from benchmark JSON files."""
-    rows = collections.defaultdict(dict)
+    """{(suite, case, size): {impl: (ms, peak_bytes)}} from benchmark JSON files.
+    A benchmark run several times (repetitions) counts with its median time."""
+    runs = collections.defaultdict(lambda: collections.defaultdict(list))
     context = {}
     for path in paths:
         with open(path, encoding="utf-8") as f:
@@ -51,7 +61,11 @@ def load(paths):
             suite, case, size, impl = parts[0], parts[1], int(parts[2]), parts[3]
             manual = b["name"].endswith("manual_time")
             ms = b["real_time" if manual else "cpu_time"] * UNIT_TO_MS[b.get("time_unit", "ns")]
-            rows[(suite, case, size)][impl] = (ms, b.get("peak_bytes"))
+            runs[(suite, case, size)][impl].append((ms, b.get("peak_bytes")))
+    rows = collections.defaultdict(dict)
+    for key, impls in runs.items():
+        for impl, measured in impls.items():
+            rows[key][impl] = median_run(measured)
     return rows, context
 
 
@@ -104,7 +118,7 @@ def print_table(header, body, file):
 def write_markdown(path, header, body, context):
     with open(path, "w", encoding="utf-8") as f:
         f.write("# Benchmark results\n\n")
-        f.write("Written by `scripts/bench` (Release build). Times are CPU time of one run; "
+        f.write("Written by `scripts/bench` (Release build). Times are CPU time of one run (the median run where a benchmark was repeated); "
                 "ratio = our time / reference time on the same input (reference geos: the "
                 "GEOS function named in the benchmark; copy: a plain read-and-write copy of "
                 "the same file through the gis layer); growth ×10 = our time over our time "

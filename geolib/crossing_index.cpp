@@ -529,19 +529,24 @@ constexpr std::size_t kSpacedWorkPerEdge = 64;
 // this many or more.
 constexpr std::int32_t kSpacedTurnShare = 4;
 
+// Whether X (or, with `orY`, X or Y) turns back at one vertex in
+// kSpacedTurnShare or more of every `step`-th vertex.
+bool turnsBackOften(std::span<const PlyvetXY> ring, std::int64_t step, bool orY) {
+    const auto n = static_cast<std::int64_t>(ring.size());
+    std::int64_t turns = 0, looked = 0;
+    for (std::int64_t k = 0; k < n; k += step, ++looked) {
+        const PlyvetXY& p = ring[static_cast<std::size_t>(k)];
+        const PlyvetXY& q = ring[static_cast<std::size_t>(k + 1 < n ? k + 1 : 0)];
+        const PlyvetXY& r = ring[static_cast<std::size_t>(k + 2 < n ? k + 2 : k + 2 - n)];
+        turns += direction(p.x, q.x) * direction(q.x, r.x) < 0 ||
+                 (orY && direction(p.y, q.y) * direction(q.y, r.y) < 0);
+    }
+    return turns >= looked / kSpacedTurnShare;
+}
+
 // Whether X turns back at one vertex in kSpacedTurnShare or more: rings of
 // long monotone runs are what the box search does best.
-bool turnsOften(std::span<const PlyvetXY> ring) {
-    const auto n = static_cast<std::int32_t>(ring.size());
-    std::int32_t turns = 0;
-    for (std::int32_t k = 0; k < n; ++k) {
-        const PlyvetXY& p = ring[k];
-        const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
-        const PlyvetXY& r = ring[k + 2 < n ? k + 2 : k + 2 - n];
-        turns += direction(p.x, q.x) * direction(q.x, r.x) < 0;
-    }
-    return turns >= n / kSpacedTurnShare;
-}
+bool turnsOften(std::span<const PlyvetXY> ring) { return turnsBackOften(ring, 1, false); }
 
 // Whether X or Y turns back at one vertex in kSpacedTurnShare or more, judged
 // on kRunSamples vertices spread evenly over the ring: the monotone chains
@@ -549,19 +554,10 @@ bool turnsOften(std::span<const PlyvetXY> ring) {
 // spikes), and where the ring can be proved spaced from its centre that
 // proof costs less than comparing its chains. Only the choice of the way
 // depends on it, never the answer.
-constexpr std::int32_t kRunSamples = 4096;
+constexpr std::int64_t kRunSamples = 4096;
 
 bool shortRuns(std::span<const PlyvetXY> ring) {
-    const auto n = static_cast<std::int64_t>(ring.size());
-    const std::int64_t step = std::max<std::int64_t>(1, n / kRunSamples);
-    std::int64_t turns = 0, samples = 0;
-    for (std::int64_t k = 0; k < n; k += step, ++samples) {
-        const PlyvetXY& p = ring[static_cast<std::size_t>(k)];
-        const PlyvetXY& q = ring[static_cast<std::size_t>(k + 1 < n ? k + 1 : 0)];
-        const PlyvetXY& r = ring[static_cast<std::size_t>(k + 2 < n ? k + 2 : k + 2 - n)];
-        turns += (direction(p.x, q.x) * direction(q.x, r.x) < 0) || (direction(p.y, q.y) * direction(q.y, r.y) < 0);
-    }
-    return turns >= samples / kSpacedTurnShare;
+    return turnsBackOften(ring, std::max<std::int64_t>(1, static_cast<std::int64_t>(ring.size()) / kRunSamples), true);
 }
 
 // A spaced ring: its edges that share no vertex all lie further apart than

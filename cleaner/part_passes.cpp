@@ -51,7 +51,6 @@ struct PartRecord {
     std::vector<std::size_t> contains;   // records of the parts it contains
     bool doneThisRound = false;
     bool finished = false;
-    Bounds bounds;
 };
 
 struct Sliver {
@@ -77,6 +76,11 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
         }
     }
 
+    // A single part has nothing to share vertices with.
+    if (count < 2) {
+        changed = false;
+        return;
+    }
     std::vector<Bounds> bounds;
     std::vector<double> magnitudes;
     bounds.reserve(count);
@@ -135,6 +139,7 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
         polygon_ = std::move(kept);
     }
     changed = !noted.empty();
+    if (changed) neighboursDistinct_ = false;
 }
 
 // --- self-crossing ---------------------------------------------------------------------
@@ -200,7 +205,6 @@ void clsPolygonCleaner::validateParts() {
             if (record.negative) {
                 std::reverse(copy.parts.front().begin(), copy.parts.front().end());
             }
-            record.bounds = boundsOf(copy.parts.front());
             record.copy = std::move(copy);
             records.push_back(std::move(record));
         } else {
@@ -212,16 +216,20 @@ void clsPolygonCleaner::validateParts() {
     // Bounds that do not even touch share no area and no vertex: only the
     // pairs whose bounds meet are examined, in the order of the plain loop
     // (r ascending, then s ascending).
-    std::vector<Bounds> recordBounds;
-    recordBounds.reserve(records.size());
-    double largest = 0.0;
-    for (const PartRecord& record : records) {
-        recordBounds.push_back(record.bounds);
-        if (record.bounds.usable) largest = std::max(largest, record.bounds.magnitude());
+    // A single part has no pair to examine.
+    std::vector<std::vector<std::size_t>> meeting(records.size());
+    if (records.size() > 1) {
+        std::vector<Bounds> recordBounds;
+        recordBounds.reserve(records.size());
+        double largest = 0.0;
+        for (const PartRecord& record : records) {
+            recordBounds.push_back(boundsOf(record.copy.parts.front()));
+            if (recordBounds.back().usable) largest = std::max(largest, recordBounds.back().magnitude());
+        }
+        meeting = cleaner_search::meetingPairs(
+            recordBounds, [&](std::size_t r, std::size_t s) { return slack(recordBounds[r], recordBounds[s]); },
+            1e-9 * (1.0 + largest));
     }
-    const auto meeting = cleaner_search::meetingPairs(
-        recordBounds, [&](std::size_t r, std::size_t s) { return slack(recordBounds[r], recordBounds[s]); },
-        1e-9 * (1.0 + largest));
     // Whether each of two parts is covered by the other: the pair (r, s)
     // and the pair (s, r) ask the same two differences, so they are asked once.
     struct Coverage {

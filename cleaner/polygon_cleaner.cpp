@@ -67,6 +67,7 @@ void clsPolygonCleaner::setGranularity(std::int16_t value) {
     }
     granularity_ = value;
     roundingUnit_ = unitOf(value);
+    neighboursDistinct_ = false;
 }
 
 void clsPolygonCleaner::setIdenticalPointThresholdSize(double value) {
@@ -75,10 +76,12 @@ void clsPolygonCleaner::setIdenticalPointThresholdSize(double value) {
         throw texts::invalidPropertyValue();
     }
     threshold_ = value;
+    neighboursDistinct_ = false;
 }
 
 void clsPolygonCleaner::setPolygon(gis::Polygon polygon) {
     polygon_ = std::move(polygon);
+    neighboursDistinct_ = false;
     corruptedPart_ = -1;
     intersectionPoint_.reset();
     linearSelfIntersection_ = false;
@@ -144,34 +147,35 @@ double clsPolygonCleaner::rounded(double value) const { return geolib::roud(valu
 // vertex on an edge lies within threshold + unit / 2 of its line and within
 // (threshold + unit) / 2 beyond its ends, whatever the edge's direction.
 double clsPolygonCleaner::identicalMargin(double magnitude) const {
-    const double unit = std::pow(10.0, -static_cast<double>(std::min<std::int16_t>(granularity_, 18)));
-    return threshold_ + unit + 1e-9 * (1.0 + magnitude);
+    return threshold_ + roundingUnit_ + 1e-9 * (1.0 + magnitude);
 }
 
 double clsPolygonCleaner::onEdgeMargin(double magnitude) const {
     return 2.0 * identicalMargin(magnitude);
 }
 
-bool clsPolygonCleaner::edgesApartOnEdgeMargin(const gis::Ring& ring) {
-    const double margin = onEdgeMargin(cleaner_search::magnitude(ring));
-    const auto same = [&](const Separation& known) {
-        return known.margin == margin && known.ring.size() == ring.size() &&
-               (ring.empty() || std::memcmp(known.ring.data(), ring.data(), ring.size() * sizeof(gis::Point)) == 0);
-    };
+clsPolygonCleaner::SeparationAnswer clsPolygonCleaner::edgesApartOnEdgeMargin(const gis::Ring& ring) {
+    // The same coordinates have the same magnitude, so a known ring needs no
+    // pass of its own for it; the margin still depends on the threshold and
+    // the granularity, which may have changed since.
     for (const Separation& known : separations_) {
-        if (same(known)) {
-            return known.apart;
+        if (known.ring.size() == ring.size() &&
+            (ring.empty() || std::memcmp(known.ring.data(), ring.data(), ring.size() * sizeof(gis::Point)) == 0) &&
+            onEdgeMargin(known.magnitude) == known.margin) {
+            return {known.apart, known.magnitude};
         }
     }
-    Separation fresh{ring, margin, cleaner_search::edgesApart(ring, margin)};
-    const bool apart = fresh.apart;
+    const double magnitude = cleaner_search::magnitude(ring);
+    const double margin = onEdgeMargin(magnitude);
+    Separation fresh{ring, magnitude, margin, cleaner_search::edgesApart(ring, margin)};
+    const SeparationAnswer answer{fresh.apart, magnitude};
     if (separations_.size() < kSeparationsKept) {
         separations_.push_back(std::move(fresh));
     } else {
         separations_[nextSeparation_] = std::move(fresh);
         nextSeparation_ = (nextSeparation_ + 1) % kSeparationsKept;
     }
-    return apart;
+    return answer;
 }
 
 double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {
@@ -187,7 +191,15 @@ double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {
 bool clsPolygonCleaner::identical(gis::Point a, gis::Point b) const {
     const double dx = a.x - b.x;
     const double dy = a.y - b.y;
-    const double d = std::sqrt(dx * dx + dy * dy);
+    const double d2 = dx * dx + dy * dy;
+    // Most pairs lie far apart: at twice what clearlyAtLeast asks (threshold,
+    // unit and slack, which grows by 1e-9 of the distance), no square root
+    // is needed to know that it says yes.
+    const double far = 2.0 * (threshold_ + roundingUnit_ + 1e-9);
+    if (d2 >= far * far && std::isfinite(threshold_)) {
+        return false;
+    }
+    const double d = std::sqrt(d2);
     // Rounding moves a distance by at most half a unit: one clearly beyond
     // the threshold stays at or above it, and the library need not be asked.
     if (clearlyAtLeast(d, threshold_)) {

@@ -62,7 +62,10 @@ public:
     // Stores the polygon and forgets the findings of an earlier Clean().
     void setPolygon(gis::Polygon polygon);
     const gis::Polygon& polygon() const { return polygon_; }
-    gis::Polygon takePolygon() { return std::move(polygon_); }
+    gis::Polygon takePolygon() {
+        neighboursDistinct_ = false;
+        return std::move(polygon_);
+    }
 
     // Index of the part that had fewer than 3 vertices or no computable area; -1 otherwise.
     std::int16_t CorruptedPart() const { return corruptedPart_; }
@@ -147,10 +150,15 @@ private:
     // (near: a vertex lying on an edge), for coordinates up to `magnitude`.
     double identicalMargin(double magnitude) const;
     double onEdgeMargin(double magnitude) const;
-    // cleaner_search::edgesApart(ring, onEdgeMargin) of the ring, remembered
-    // for the last few rings asked: the tangency passes ask it for the same
-    // unchanged parts over and over.
-    bool edgesApartOnEdgeMargin(const gis::Ring& ring);
+    // cleaner_search::edgesApart(ring, onEdgeMargin) of the ring, with the
+    // ring's magnitude it was asked at, remembered for the last few rings
+    // asked: the tangency passes ask it for the same unchanged parts over
+    // and over.
+    struct SeparationAnswer {
+        bool apart;
+        double magnitude;  // cleaner_search::magnitude(ring)
+    };
+    SeparationAnswer edgesApartOnEdgeMargin(const gis::Ring& ring);
     double roundedDistance(gis::Point a, gis::Point b) const;
     bool identical(gis::Point a, gis::Point b) const;
     // rounded(value) >= limit for certain, without asking the library.
@@ -172,8 +180,13 @@ private:
     double threshold_ = 0.001;
     std::optional<gis::Point> intersectionPoint_;
     bool linearSelfIntersection_ = false;
+    // No part of polygon_ as it stands has two consecutive vertices that are
+    // identical(): it went through EliminateIdenticalPoints without a removal
+    // and nothing, the parameters included, has changed since.
+    bool neighboursDistinct_ = false;
     struct Separation {
         gis::Ring ring;  // bit for bit as asked
+        double magnitude = 0.0;
         double margin = 0.0;
         bool apart = false;
     };

@@ -48,9 +48,16 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
             continue;
         }
         // The first coinciding pair with the outer index running first, so A < B.
+        const SeparationAnswer separation = edgesApartOnEdgeMargin(ring);
+        // On a spaced ring only neighbours can coincide; when they were all
+        // checked by the identical-points pass, there is nothing to find.
+        if (separation.apart && neighboursDistinct_) {
+            addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
+            continue;
+        }
         const auto pair = cleaner_search::firstPair(
-            ring, identicalMargin(cleaner_search::magnitude(ring)),
-            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, edgesApartOnEdgeMargin(ring),
+            ring, identicalMargin(separation.magnitude),
+            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, separation.apart,
             /*symmetric=*/true);
         if (!pair) {
             addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
@@ -82,6 +89,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
     }
     polygon_ = std::move(result);
     changed = splitAny;
+    if (splitAny) neighboursDistinct_ = false;
 }
 
 void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
@@ -93,7 +101,12 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
         const std::size_t n = ring.size();
         // On a ring whose edges keep the margin apart only an edge's own ends
         // come that near it, and an edge's ends are no touching of it.
-        if (n < kMinimumTouchingVertices || edgesApartOnEdgeMargin(ring)) {
+        if (n < kMinimumTouchingVertices) {
+            addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
+            continue;
+        }
+        const SeparationAnswer separation = edgesApartOnEdgeMargin(ring);
+        if (separation.apart) {
             addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
         }
@@ -117,7 +130,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
             return !ThreePointsOnLine(before.x, before.y, pt.x, pt.y, after.x, after.y);
         };
         const auto touching =
-            cleaner_search::firstOnEdge(ring, onEdgeMargin(cleaner_search::magnitude(ring)), touches, false);
+            cleaner_search::firstOnEdge(ring, onEdgeMargin(separation.magnitude), touches, false);
         if (!touching) {
             addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
@@ -147,6 +160,7 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
     }
     polygon_ = std::move(result);
     changed = splitAny;
+    if (splitAny) neighboursDistinct_ = false;
 }
 
 }  // namespace plyvet

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace plyvet {
 
@@ -33,9 +34,20 @@ void clsPolygonCleaner::EliminateIdenticalPoints(bool& changed) {
     for (std::size_t i = 0; i < polygon_.parts.size(); ++i) {
         const gis::Ring& ring = polygon_.parts[i];
         const std::size_t n = ring.size();
+        // Up to the first coinciding pair nothing is reported or left out;
+        // a part without one moves on as it is.
+        std::size_t first = 0;
+        while (first < n && !identical(ring[first], ring[first + 1 == n ? 0 : first + 1])) {
+            ++first;
+        }
+        if (first == n && n >= 3) {
+            result.parts.push_back(std::move(polygon_.parts[i]));  // `ring` is not used again
+            continue;
+        }
         gis::Ring kept;
         kept.reserve(n);
-        for (std::size_t k = 0; k < n; ++k) {
+        kept.insert(kept.end(), ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(first));
+        for (std::size_t k = first; k < n; ++k) {
             const std::size_t s = k + 1 == n ? 0 : k + 1;
             if (!identical(ring[k], ring[s])) {
                 kept.push_back(ring[k]);
@@ -62,6 +74,9 @@ void clsPolygonCleaner::EliminateIdenticalPoints(bool& changed) {
     }
     polygon_ = std::move(result);
     changed = removedAny;
+    // Without a removal every part kept is as it was, its neighbours all
+    // checked; parts dropped for having too few vertices take nothing away.
+    neighboursDistinct_ = !removedAny;
 }
 
 void clsPolygonCleaner::EliminateOverNextPoints(bool& changed) { dropMiddlePoints(LinePass::OverNext, changed); }
@@ -88,17 +103,19 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
         }
         std::vector<std::size_t> hits;
         for (std::size_t k = 0; k < n; ++k) {
+            const std::size_t middle = k + 1 == n ? 0 : k + 1;
+            const std::size_t last = middle + 1 == n ? 0 : middle + 1;
             const gis::Point& a = ring[k];
-            const gis::Point& b = ring[(k + 1) % n];
-            const gis::Point& c = ring[(k + 2) % n];
+            const gis::Point& b = ring[middle];
+            const gis::Point& c = ring[last];
             const bool hit = which == LinePass::OverNext ? ThreePointsOnLineAndUturn(a.x, a.y, b.x, b.y, c.x, c.y)
                                                          : ThreePointsOnLine(a.x, a.y, b.x, b.y, c.x, c.y);
             if (hit) {
-                hits.push_back((k + 1) % n);
+                hits.push_back(middle);
             }
         }
-        if (n - hits.size() < 3) {
-            result.parts.push_back(ring);
+        if (hits.empty() || n - hits.size() < 3) {
+            result.parts.push_back(std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
         }
         std::vector<bool> drop(n, false);
@@ -129,6 +146,7 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
     }
     polygon_ = std::move(result);
     changed = removedAny;
+    if (removedAny) neighboursDistinct_ = false;
 }
 
 // --- predicates ---------------------------------------------------------------------
@@ -205,6 +223,11 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
     // At 2 the sides run to 1 (-u) and to 3 (v); at 1 to 2 (u) and 3 (w);
     // at 3 to 1 (-w) and 2 (-v).
     const bool obtuseAt2 = clear(ux * vx + uy * vy, ux * vx, uy * vy);
+    // The common case on an outline that runs on: both sides long at an
+    // obtuse corner settle both tests.
+    if (obtuseAt2 && a2 > k2 && b2 > k2) {
+        return false;
+    }
     const bool acuteAt1 = clear(ux * wx + uy * wy, ux * wx, uy * wy);
     const bool acuteAt3 = clear(vx * wx + vy * wy, vx * wx, vy * wy);
     const bool firstApart = (obtuseAt2 && a2 > k2) || (acuteAt1 && std::min(a2, c2) > 4.0 * k2);

@@ -13,9 +13,14 @@ namespace plyvet::cleaner_search {
 
 namespace {
 
+// x * 0 is zero for every finite x and NaN otherwise, so one sum tells
+// whether a ring is finite without a branch per coordinate.
 bool finite(const gis::Ring& ring) {
-    return std::all_of(ring.begin(), ring.end(),
-                       [](const gis::Point& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
+    double zeroIfFinite = 0.0;
+    for (const gis::Point& p : ring) {
+        zeroIfFinite += p.x * 0.0 + p.y * 0.0;
+    }
+    return zeroIfFinite == 0.0;
 }
 
 // A grid over the vertices of a ring for box and corridor queries: every
@@ -242,14 +247,12 @@ constexpr std::size_t kMaxGridVertices = 0xFFFFFFFFu;
 }  // namespace
 
 double magnitude(const gis::Ring& ring) {
-    double m = 0.0;
+    double m = 0.0, zeroIfFinite = 0.0;
     for (const gis::Point& p : ring) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-            return std::numeric_limits<double>::infinity();
-        }
-        m = std::max({m, std::fabs(p.x), std::fabs(p.y)});
+        m = std::max(m, std::max(std::fabs(p.x), std::fabs(p.y)));
+        zeroIfFinite += p.x * 0.0 + p.y * 0.0;
     }
-    return m;
+    return zeroIfFinite == 0.0 ? m : std::numeric_limits<double>::infinity();
 }
 
 std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& same) {
@@ -265,11 +268,16 @@ std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& s
 
 std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart,
                                    bool symmetric) {
-    if (!std::isfinite(margin) || !finite(ring) || ring.size() > kMaxGridVertices) {
+    if (!std::isfinite(margin) || ring.size() > kMaxGridVertices) {
+        return firstPairPlain(ring, same);
+    }
+    // A spaced ring is finite; any other must be for the grid.
+    const bool spaced = apart.has_value() ? *apart : edgesApart(ring, margin);
+    if (!spaced && !finite(ring)) {
         return firstPairPlain(ring, same);
     }
     const std::size_t n = ring.size();
-    if (apart.has_value() ? *apart : edgesApart(ring, margin)) {
+    if (spaced) {
         // Only the two neighbours of a vertex can lie within the margin.
         if (symmetric && n >= 3) {
             // In scan order: (0, 1), (0, n - 1), then for each a its pair
@@ -321,10 +329,15 @@ std::optional<IndexPair> firstOnEdgePlain(const gis::Ring& ring, const PairTest&
 }
 
 std::optional<IndexPair> firstOnEdge(const gis::Ring& ring, double margin, const PairTest& touches, Apart apart) {
-    if (!std::isfinite(margin) || !finite(ring) || ring.size() > kMaxGridVertices) {
+    if (!std::isfinite(margin) || ring.size() > kMaxGridVertices) {
         return firstOnEdgePlain(ring, touches);
     }
-    if (apart.has_value() ? *apart : edgesApart(ring, margin)) {
+    // A spaced ring is finite; any other must be for the grid.
+    const bool spaced = apart.has_value() ? *apart : edgesApart(ring, margin);
+    if (!spaced && !finite(ring)) {
+        return firstOnEdgePlain(ring, touches);
+    }
+    if (spaced) {
         // Only the edge's own ends lie within the margin of it.
         for (Index s = 0; s + 1 < ring.size(); ++s) {
             for (const Index t : {s, s + 1}) {

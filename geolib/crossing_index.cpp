@@ -626,13 +626,23 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
     // and handed on to the next vertex.
     const auto xDirection = [&](std::int32_t k) { return direction(ring[k].x, ring[k + 1 < n ? k + 1 : 0].x); };
     int into = xDirection(startA);  // edge ia
-    for (std::int32_t ia = startA; ia <= n - 2; ++ia) {
-        const std::int32_t firstB = (resumed && ia == startA) ? b : ia + 1;
+    std::int32_t ia = startA;
+    if (ia <= n - 2) {
+        // The first edge alone may start at a resume position, and only
+        // edge 0 has the closing edge for a neighbour.
+        const std::int32_t firstB = resumed ? b : ia + 1;
         const int out = xDirection(ia + 1);  // edge ia + 1
         if (into == -out && ia + 1 >= firstB && neighboursMayMeet(ring, ia))
             if (const auto found = meet(ia, ia + 1)) return found;
         if (ia == 0 && n - 1 >= firstB && neighboursMayMeet(ring, n - 1))
             if (const auto found = meet(0, n - 1)) return found;
+        into = out;
+        ++ia;
+    }
+    for (; ia <= n - 2; ++ia) {
+        const int out = xDirection(ia + 1);  // edge ia + 1
+        if (into == -out && neighboursMayMeet(ring, ia))
+            if (const auto found = meet(ia, ia + 1)) return found;
         into = out;
     }
     return reportPairFinding(std::nullopt, a, b, point);

@@ -402,6 +402,17 @@ struct CentreView {
     double largest;       // the largest coordinate of the ring
 };
 
+// least = min(least, num / den), the quotient formed only when its
+// cross-multiplied form says it may lower `least` (or that product is too
+// small to be trusted). Where the test and the quotient disagree in the last
+// place, `least` stays an ulp high, far below what the bounds are cut by.
+inline void lowerToQuotient(double& least, double num, double den) {
+    const double bound = least * den;
+    if (!(num >= bound) || bound < 0x1p-900) {
+        least = std::min(least, num / den);
+    }
+}
+
 template <class Point>
 std::optional<CentreView> viewFromCentre(std::span<const Point> ring, double distance) {
     const std::size_t n = ring.size();
@@ -412,49 +423,53 @@ std::optional<CentreView> viewFromCentre(std::span<const Point> ring, double dis
     for (const Point& p : ring) {
         cx += p.x;
         cy += p.y;
-        largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
+        largest = std::max(largest, std::max(std::fabs(p.x), std::fabs(p.y)));
     }
     cx /= static_cast<double>(n);
     cy /= static_cast<double>(n);
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(largest)) {
         return std::nullopt;
     }
+    // Edges seen edge-on (or too close to tell) and the turning of each edge
+    // are counted rather than left at: the loop has no branch that depends
+    // on the ring, and a ring that fails has cost one pass.
     double leastSine2 = 1.0, leastRadius2 = std::numeric_limits<double>::infinity();
-    bool leftTurns = false;
-    std::size_t turns = 0;
+    std::size_t doubtful = 0, leftTurning = 0, upward = 0, downward = 0;
     double ax = ring[0].x - cx, ay = ring[0].y - cy;
+    double a2 = ax * ax + ay * ay;
     for (std::size_t k = 0; k < n; ++k) {
         const Point& q = ring[k + 1 == n ? 0 : k + 1];
         const double bx = q.x - cx, by = q.y - cy;
-        const double cross = ax * by - ay * bx;
-        if (!(std::fabs(cross) > 0x1p-40 * (std::fabs(ax * by) + std::fabs(ay * bx)))) {
-            return std::nullopt;  // seen edge-on from c, too close to tell, or not finite
-        }
-        if (k == 0) {
-            leftTurns = cross > 0;
-        } else if ((cross > 0) != leftTurns) {
-            return std::nullopt;
-        }
+        const double left = ax * by, right = ay * bx;
+        const double cross = left - right;
+        doubtful += !(std::fabs(cross) > 0x1p-40 * (std::fabs(left) + std::fabs(right)));
+        leftTurning += cross > 0;
         // The turns pass the ray from c towards +x once per full turn: an
         // edge turning left that goes from below c to not below it (or one
         // turning right that goes the other way) crosses that ray.
-        if (leftTurns ? (ay < 0 && by >= 0) : (ay >= 0 && by < 0)) {
-            ++turns;
-        }
+        upward += ay < 0 && by >= 0;
+        downward += ay >= 0 && by < 0;
         const double cross2 = cross * cross;
         const double ex = bx - ax, ey = by - ay;
-        const double a2 = ax * ax + ay * ay, b2 = bx * bx + by * by;
-        leastSine2 = std::min(leastSine2, cross2 / (a2 * b2));
+        const double b2 = bx * bx + by * by;
+        lowerToQuotient(leastSine2, cross2, a2 * b2);
         // The nearest point of the edge: an end when the foot of the
         // perpendicular from c falls outside the edge (a nearly radial edge),
         // else the foot. Where rounding puts the foot on the wrong side of an
         // end, the two differ by far less than the bound is cut by.
         const bool beforeStart = ax * ex + ay * ey >= 0, beyondEnd = bx * ex + by * ey <= 0;
-        leastRadius2 = std::min(leastRadius2, beforeStart ? a2 : beyondEnd ? b2 : cross2 / (ex * ex + ey * ey));
+        if (beforeStart || beyondEnd) {
+            leastRadius2 = std::min(leastRadius2, beforeStart ? a2 : b2);
+        } else {
+            lowerToQuotient(leastRadius2, cross2, ex * ex + ey * ey);
+        }
         ax = bx;
         ay = by;
+        a2 = b2;
     }
-    if (turns != 1) {
+    // Every edge must turn the same way, and the turns must add up to one.
+    const std::size_t turns = leftTurning == n ? upward : leftTurning == 0 ? downward : 0;
+    if (doubtful != 0 || turns != 1) {
         return std::nullopt;
     }
     const double need = 1.4142135623730951 * (1 + 0x1p-40) * distance + 0x1p-44 * largest;

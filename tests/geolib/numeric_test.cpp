@@ -70,6 +70,50 @@ TEST_F(HelperNumbers, RoundsToTheGivenDecimals) {
     EXPECT_TRUE(std::isnan(roud(std::nan(""), 2)));
 }
 
+// The rounding against the integer rounding of the extended product (FRNDINT
+// in the test's own environment: nearest, 64-bit mantissa), bit for bit, on
+// values of every magnitude around the integers, the halves and the zeros:
+// the sign of a zero, the switch to plain rounding at 2^62 and the ties.
+TEST_F(HelperNumbers, RoundingAgreesWithTheRoundedExtendedProduct) {
+    const auto reference = [](double value, int decimals) {
+        const int d = decimals >= 0 && decimals < 18 ? decimals : 18;
+        long double scale = 1.0L;
+        for (int i = 0; i < d; ++i) scale *= 10.0L;
+        return static_cast<double>(std::rint(static_cast<long double>(value) * scale) / scale);
+    };
+    std::vector<double> values = {0.0, -0.0, 0.4, -0.4, 0.5, -0.5, 0.6, -0.6, 1.5, -1.5, 0x1p62, -0x1p62,
+                                  0x1p62 - 512, -(0x1p62 - 512), 0x1p63, 0x1.8p63, 4.611686018427387904e18 / 1000};
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    const auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        // Random mantissa and sign, exponents from tiny to beyond 2^62.
+        const std::uint64_t bits = next();
+        const int exponent = static_cast<int>(next() % 140) - 70;
+        const double mantissa = 1.0 + static_cast<double>(bits >> 12) * 0x1p-52;
+        const double v = std::ldexp(bits & 1 ? -mantissa : mantissa, exponent);
+        values.push_back(v);
+        // Halves and near-halves at a few places.
+        const double half = (std::floor(v * 1000.0) + 0.5) / 1000.0;
+        values.push_back(half);
+        values.push_back(std::nextafter(half, 0.0));
+    }
+    for (const double v : values) {
+        for (const int d : {0, 1, 2, 3, 4, 6, 9, 12, 17, 18}) {
+            const double got = roud(v, static_cast<std::int16_t>(d));
+            const double want = reference(v, d);
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(want))
+                << "ROUD(" << v << ", " << d << ") = " << got << ", want " << want;
+        }
+    }
+    EXPECT_TRUE(std::signbit(roud(-0.0003, 3)));
+    EXPECT_TRUE(std::signbit(roud(-0.5, 0)));
+}
+
 // The rounding must not depend on the caller's rounding mode, and the
 // caller's mode must be back when the call returns.
 TEST_F(HelperNumbers, RoundingIgnoresTheCallersRoundingMode) {

@@ -139,7 +139,6 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
         polygon_ = std::move(kept);
     }
     changed = !noted.empty();
-    if (changed) neighboursDistinct_ = false;
 }
 
 // --- self-crossing ---------------------------------------------------------------------

@@ -67,7 +67,6 @@ void clsPolygonCleaner::setGranularity(std::int16_t value) {
     }
     granularity_ = value;
     roundingUnit_ = unitOf(value);
-    neighboursDistinct_ = false;
 }
 
 void clsPolygonCleaner::setIdenticalPointThresholdSize(double value) {
@@ -76,12 +75,10 @@ void clsPolygonCleaner::setIdenticalPointThresholdSize(double value) {
         throw texts::invalidPropertyValue();
     }
     threshold_ = value;
-    neighboursDistinct_ = false;
 }
 
 void clsPolygonCleaner::setPolygon(gis::Polygon polygon) {
     polygon_ = std::move(polygon);
-    neighboursDistinct_ = false;
     corruptedPart_ = -1;
     intersectionPoint_.reset();
     linearSelfIntersection_ = false;

@@ -62,10 +62,7 @@ public:
     // Stores the polygon and forgets the findings of an earlier Clean().
     void setPolygon(gis::Polygon polygon);
     const gis::Polygon& polygon() const { return polygon_; }
-    gis::Polygon takePolygon() {
-        neighboursDistinct_ = false;
-        return std::move(polygon_);
-    }
+    gis::Polygon takePolygon() { return std::move(polygon_); }
 
     // Index of the part that had fewer than 3 vertices or no computable area; -1 otherwise.
     std::int16_t CorruptedPart() const { return corruptedPart_; }
@@ -180,10 +177,6 @@ private:
     double threshold_ = 0.001;
     std::optional<gis::Point> intersectionPoint_;
     bool linearSelfIntersection_ = false;
-    // No part of polygon_ as it stands has two consecutive vertices that are
-    // identical(): it went through EliminateIdenticalPoints without a removal
-    // and nothing, the parameters included, has changed since.
-    bool neighboursDistinct_ = false;
     struct Separation {
         gis::Ring ring;  // bit for bit as asked
         double magnitude = 0.0;

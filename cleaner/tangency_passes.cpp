@@ -49,16 +49,9 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
         }
         // The first coinciding pair with the outer index running first, so A < B.
         const SeparationAnswer separation = edgesApartOnEdgeMargin(ring);
-        // On a spaced ring only neighbours can coincide; when they were all
-        // checked by the identical-points pass, there is nothing to find.
-        if (separation.apart && neighboursDistinct_) {
-            addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
-            continue;
-        }
         const auto pair = cleaner_search::firstPair(
             ring, identicalMargin(separation.magnitude),
-            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, separation.apart,
-            /*symmetric=*/true);
+            [&](std::size_t a, std::size_t b) { return identical(ring[a], ring[b]); }, separation.apart);
         if (!pair) {
             addIfRing(result, std::move(polygon_.parts[i]));  // `ring` is not used again
             continue;
@@ -89,7 +82,6 @@ void clsPolygonCleaner::EliminateSelfTangencyInAngles(bool& changed) {
     }
     polygon_ = std::move(result);
     changed = splitAny;
-    if (splitAny) neighboursDistinct_ = false;
 }
 
 void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
@@ -160,7 +152,6 @@ void clsPolygonCleaner::EliminateSelfTangencyInLine(bool& changed) {
     }
     polygon_ = std::move(result);
     changed = splitAny;
-    if (splitAny) neighboursDistinct_ = false;
 }
 
 }  // namespace plyvet

@@ -74,9 +74,6 @@ void clsPolygonCleaner::EliminateIdenticalPoints(bool& changed) {
     }
     polygon_ = std::move(result);
     changed = removedAny;
-    // Without a removal every part kept is as it was, its neighbours all
-    // checked; parts dropped for having too few vertices take nothing away.
-    neighboursDistinct_ = !removedAny;
 }
 
 void clsPolygonCleaner::EliminateOverNextPoints(bool& changed) { dropMiddlePoints(LinePass::OverNext, changed); }
@@ -146,7 +143,6 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
     }
     polygon_ = std::move(result);
     changed = removedAny;
-    if (removedAny) neighboursDistinct_ = false;
 }
 
 // --- predicates ---------------------------------------------------------------------

@@ -266,40 +266,22 @@ std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& s
     return std::nullopt;
 }
 
-std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart,
-                                   bool symmetric) {
+std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart) {
     if (!std::isfinite(margin) || ring.size() > kMaxGridVertices) {
         return firstPairPlain(ring, same);
     }
-    // A spaced ring is finite; any other must be for the grid.
+    // A spaced ring holds no pair at all, since `same` needs its two vertices
+    // within the margin in x and in y. Two vertices that are not neighbours
+    // lie on edges that share no vertex, and those keep further apart; two
+    // neighbours a and a + 1 are ends of the edge before a and of the edge
+    // after a + 1, which share no vertex either, as a spaced ring has at
+    // least 4. A spaced ring is finite; any other must be for the grid.
     const bool spaced = apart.has_value() ? *apart : edgesApart(ring, margin);
-    if (!spaced && !finite(ring)) {
-        return firstPairPlain(ring, same);
-    }
-    const std::size_t n = ring.size();
     if (spaced) {
-        // Only the two neighbours of a vertex can lie within the margin.
-        if (symmetric && n >= 3) {
-            // In scan order: (0, 1), (0, n - 1), then for each a its pair
-            // with a + 1; its pair with a - 1 was asked as (a - 1, a), and
-            // the last vertex's two pairs were both asked before it.
-            if (same(0, 1)) return IndexPair{0, 1};
-            if (same(0, n - 1)) return IndexPair{0, n - 1};
-            for (Index a = 1; a + 1 < n; ++a) {
-                if (same(a, a + 1)) return IndexPair{a, a + 1};
-            }
-            return std::nullopt;
-        }
-        for (Index a = 0; a < n; ++a) {
-            const Index before = a == 0 ? n - 1 : a - 1;
-            const Index after = a + 1 == n ? 0 : a + 1;
-            for (const Index b : {std::min(before, after), std::max(before, after)}) {
-                if (same(a, b)) {
-                    return IndexPair{a, b};
-                }
-            }
-        }
         return std::nullopt;
+    }
+    if (!finite(ring)) {
+        return firstPairPlain(ring, same);
     }
     const Grid grid(ring, pointCell(ring, margin));
     std::vector<Index> candidates;

@@ -39,10 +39,8 @@ double magnitude(const gis::Ring& ring);
 using Apart = std::optional<bool>;
 
 // The first (a, b), b != a, for which same(a, b) holds, a running first and
-// b second, both ascending. `symmetric` promises same(a, b) == same(b, a)
-// for every pair, which lets a spaced ring's neighbours be asked once.
-std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart = {},
-                                   bool symmetric = false);
+// b second, both ascending.
+std::optional<IndexPair> firstPair(const gis::Ring& ring, double margin, const PairTest& same, Apart apart = {});
 std::optional<IndexPair> firstPairPlain(const gis::Ring& ring, const PairTest& same);
 
 // The first (s, t), s = 0 .. n - 2 and then t ascending, for which

@@ -329,39 +329,6 @@ TEST(EdgeSeparation, GridPairsWhatTheSweepPairs) {
     EXPECT_GT(agreedClose, 50);
 }
 
-// A symmetric test on a ring whose only close pairs are neighbours asks each
-// neighbour pair once and still reports the pair the plain loop reports
-// first: repeated vertices at the start, across the closing edge, in the
-// middle, at the end, and several at once.
-TEST(EdgeSeparation, SymmetricNeighbourSearchReportsThePlainLoopsPair) {
-    const Ring base{{0, 0}, {0, 4}, {0, 8}, {4, 8}, {8, 8}, {8, 4}, {8, 0}, {4, 0}};
-    const auto repeated = [&](std::vector<std::size_t> at) {
-        Ring ring;
-        for (std::size_t k = 0; k < base.size(); ++k) {
-            ring.push_back(base[k]);
-            if (std::find(at.begin(), at.end(), k) != at.end()) ring.push_back(base[k]);
-        }
-        return ring;
-    };
-    Ring closing = base;
-    closing.push_back(base.front());  // the last vertex repeats the first
-    const std::vector<Ring> rings = {base, repeated({0}), repeated({3}), repeated({7}), repeated({2, 5}), closing,
-                                     repeated({0, 7})};
-    for (std::size_t r = 0; r < rings.size(); ++r) {
-        const Ring& v = rings[r];
-        int asked = 0;
-        const PairTest same = [&](Index a, Index b) {
-            ++asked;
-            return v[a].x == v[b].x && v[a].y == v[b].y;
-        };
-        const auto plain = firstPairPlain(v, same);
-        asked = 0;
-        EXPECT_EQ(firstPair(v, 1.0, same, true, true), plain) << "ring " << r;
-        EXPECT_LE(asked, static_cast<int>(v.size())) << "ring " << r;
-        EXPECT_EQ(firstPair(v, 1.0, same, true, false), plain) << "ring " << r;
-    }
-}
-
 // The searches with and without the separation shortcut, on the parcels the
 // correction runs meet most (smooth, comb and random-run outlines, with
 // every fault kind), at two thresholds: the same answers as the plain loops.
@@ -388,7 +355,6 @@ TEST_F(PolygonCleanerTest, SearchesOnParcelsFindWhatThePlainLoopsFind) {
                 shortcut += apart;
                 const std::string where = "parcel " + std::to_string(index) + " threshold " + std::to_string(threshold);
                 EXPECT_EQ(firstPair(v, margin, same, apart), firstPairPlain(v, same)) << where;
-                EXPECT_EQ(firstPair(v, margin, same, apart, true), firstPairPlain(v, same)) << where;
                 EXPECT_EQ(firstOnEdge(v, 2 * margin, touches, apart), firstOnEdgePlain(v, touches)) << where;
                 EXPECT_EQ(firstPair(v, margin, same), firstPairPlain(v, same)) << where;
             }

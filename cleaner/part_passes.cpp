@@ -148,11 +148,12 @@ std::optional<gis::Point> clsPolygonCleaner::selfIntersection(const gis::Ring& r
     if (ring.empty()) {
         return std::nullopt;
     }
-    std::vector<PlyvetXY> rounded;
-    rounded.reserve(ring.size());
+    std::vector<PlyvetXY>& rounded = roundedRing_;
+    rounded.clear();
     for (const gis::Point& p : ring) {
-        rounded.push_back(PlyvetXY{this->rounded(p.x), this->rounded(p.y)});
+        rounded.push_back(PlyvetXY{p.x, p.y});
     }
+    geolib::roudEach(rounded.data(), rounded.size(), granularity_);
     const auto n = static_cast<std::int32_t>(std::min<std::size_t>(rounded.size(), INT32_MAX));
     std::int32_t a = 0;
     std::int32_t b = 0;

@@ -24,6 +24,7 @@
 // input (empty polygons, parts of 0 points, NaN or infinite coordinates)
 // makes a pass read outside its arrays.
 
+#include "geolib/plyvet_exports.h"
 #include "pipeline/gis/geometry.h"
 
 #include <cmath>
@@ -186,6 +187,7 @@ private:
     static constexpr std::size_t kSeparationsKept = 4;
     std::vector<Separation> separations_;  // at most kSeparationsKept, the oldest replaced first
     std::size_t nextSeparation_ = 0;
+    std::vector<PlyvetXY> roundedRing_;  // selfIntersection's buffer, kept for the next ring
 };
 
 // True when rounded(value) >= limit holds whatever the rounding does: the

@@ -199,6 +199,15 @@ double roud(double value, std::int16_t decimals) {
     return bound<decltype(&::ROUD)>(Export::Roud)(value, &decimals);
 }
 
+void roudEach(PlyvetXY* points, std::size_t count, std::int16_t decimals) {
+    if (count == 0) return;
+    const auto round = bound<decltype(&::ROUD)>(Export::Roud);
+    for (std::size_t k = 0; k < count; ++k) {
+        points[k].x = round(points[k].x, &decimals);
+        points[k].y = round(points[k].y, &decimals);
+    }
+}
+
 bool inrg(double v, double p, double q) { return bound<decltype(&::INRG)>(Export::Inrg)(v, p, q) != 0; }
 
 bool iibr(double v, double p1, double q1, double p2, double q2) {

@@ -10,6 +10,7 @@
 
 #include "geolib/plyvet_exports.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -34,6 +35,9 @@ void setLibraryFileName(std::string_view fileName);
 std::int32_t gvrs();
 std::string gvss();
 double roud(double value, std::int16_t decimals);
+// roud of both coordinates of each point, in place, in order: the export is
+// looked up once for all of them.
+void roudEach(PlyvetXY* points, std::size_t count, std::int16_t decimals);
 bool inrg(double v, double p, double q);
 bool iibr(double v, double p1, double q1, double p2, double q2);
 std::int32_t gisc(const PlyvetXY* ring, std::int32_t n, std::int32_t& a, std::int32_t& b,

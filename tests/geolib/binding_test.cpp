@@ -26,6 +26,11 @@ std::vector<ExportCall> everyExport() {
         {"GVRS", [] { gvrs(); }},
         {"GVSS", [] { gvss(); }},
         {"ROUD", [] { roud(1.5, 0); }},
+        {"ROUD",
+         [] {
+             PlyvetXY points[] = {{1.5, 2.5}};
+             roudEach(points, 1, 0);
+         }},
         {"INRG", [] { inrg(1, 0, 2); }},
         {"IIBR", [] { iibr(1, 0, 2, 0, 2); }},
         {"GISC",

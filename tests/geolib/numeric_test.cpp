@@ -114,6 +114,24 @@ TEST_F(HelperNumbers, RoundingAgreesWithTheRoundedExtendedProduct) {
     EXPECT_TRUE(std::signbit(roud(-0.5, 0)));
 }
 
+// Rounding a ring's points at once gives each coordinate what one call gives
+// it, in place, and leaves points past the count alone.
+TEST_F(HelperNumbers, RoundingEachPointAgreesWithSingleCalls) {
+    std::vector<PlyvetXY> points = {{0.15, -0.15}, {1.0005, 2.0015}, {-0.0003, 123456.7895}, {2.5, 3.5}};
+    const std::vector<PlyvetXY> original = points;
+    for (const std::int16_t d : {std::int16_t{0}, std::int16_t{1}, std::int16_t{3}}) {
+        points = original;
+        roudEach(points.data(), 3, d);
+        for (std::size_t k = 0; k < 3; ++k) {
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(points[k].x), std::bit_cast<std::uint64_t>(roud(original[k].x, d)));
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(points[k].y), std::bit_cast<std::uint64_t>(roud(original[k].y, d)));
+        }
+        EXPECT_EQ(points[3].x, 2.5);
+        EXPECT_EQ(points[3].y, 3.5);
+    }
+    roudEach(nullptr, 0, 3);  // nothing to round, nothing read
+}
+
 // The rounding must not depend on the caller's rounding mode, and the
 // caller's mode must be back when the call returns.
 TEST_F(HelperNumbers, RoundingIgnoresTheCallersRoundingMode) {

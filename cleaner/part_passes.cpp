@@ -184,9 +184,9 @@ void clsPolygonCleaner::validateParts() {
             corruptedPart_ = static_cast<std::int16_t>(i);
             throw texts::tooFewPoints(i, ring.size());
         }
-        gis::Polygon copy{{ring}};
-        // Coordinates that are not finite (or overflow the sum) leave no area.
-        const double area = gis::area(copy);
+        // Coordinates that are not finite (or overflow the sum) leave no
+        // area. The sum starts at 0 as the area of a polygon does.
+        const double area = 0.0 + gis::ringArea(ring);
         if (!std::isfinite(area)) {
             corruptedPart_ = static_cast<std::int16_t>(i);
             throw texts::areaNotComputable(i);
@@ -202,10 +202,6 @@ void clsPolygonCleaner::validateParts() {
             PartRecord record;
             record.part = i;
             record.negative = area < 0.0;
-            if (record.negative) {
-                std::reverse(copy.parts.front().begin(), copy.parts.front().end());
-            }
-            record.copy = std::move(copy);
             records.push_back(std::move(record));
         } else {
             slivers.push_back({i, area});
@@ -216,9 +212,15 @@ void clsPolygonCleaner::validateParts() {
     // Bounds that do not even touch share no area and no vertex: only the
     // pairs whose bounds meet are examined, in the order of the plain loop
     // (r ascending, then s ascending).
-    // A single part has no pair to examine.
+    // A single part has no pair to examine, and needs no copy of its own.
     std::vector<std::vector<std::size_t>> meeting(records.size());
     if (records.size() > 1) {
+        for (PartRecord& record : records) {
+            record.copy = gis::Polygon{{polygon_.parts[record.part]}};
+            if (record.negative) {
+                std::reverse(record.copy.parts.front().begin(), record.copy.parts.front().end());
+            }
+        }
         std::vector<Bounds> recordBounds;
         recordBounds.reserve(records.size());
         double largest = 0.0;

@@ -136,6 +136,10 @@ private:
     // Shared body of EliminateOverNextPoints and DeletePointsOnLine.
     enum class LinePass { OverNext, OnLine };
     void dropMiddlePoints(LinePass which, bool& changed);
+    // The common case of ThreePointsOnLineAndUturn, false for certain: both
+    // sides at vertex 2, u = 2 - 1 and v = 3 - 2 with squared lengths a2 and
+    // b2, are long and meet at an obtuse corner.
+    bool runsOnSurely(double ux, double uy, double a2, double vx, double vy, double b2) const;
 
     void raise(const std::string& text) const;
     bool onlyErrorObjects() const;

@@ -99,9 +99,22 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
             continue;
         }
         std::vector<std::size_t> hits;
+        // The U-turn test's common case from the two sides at the middle
+        // point; each side is the next vertex's first side.
+        double ux = ring[1].x - ring[0].x, uy = ring[1].y - ring[0].y;
+        double a2 = ux * ux + uy * uy;
         for (std::size_t k = 0; k < n; ++k) {
             const std::size_t middle = k + 1 == n ? 0 : k + 1;
             const std::size_t last = middle + 1 == n ? 0 : middle + 1;
+            if (which == LinePass::OverNext) {
+                const double vx = ring[last].x - ring[middle].x, vy = ring[last].y - ring[middle].y;
+                const double b2 = vx * vx + vy * vy;
+                const bool surelyNot = runsOnSurely(ux, uy, a2, vx, vy, b2);
+                ux = vx;
+                uy = vy;
+                a2 = b2;
+                if (surelyNot) continue;
+            }
             const gis::Point& a = ring[k];
             const gis::Point& b = ring[middle];
             const gis::Point& c = ring[last];
@@ -206,12 +219,28 @@ bool clsPolygonCleaner::ThreePointsOnLineNisMiddle(double x1, double y1, double 
 // both tests fail for certain, and nothing needs a square root. The dot
 // products must clear their own rounding by far; squared lengths carry a
 // relative error near 2^-52, far below the factors of 2 and 4.
+// The first of the cases below: at an obtuse corner both a + c - b > a and
+// c + b - a > b, and both sides clear k.
+inline bool clsPolygonCleaner::runsOnSurely(double ux, double uy, double a2, double vx, double vy, double b2) const {
+    const double dot = ux * vx + uy * vy;
+    if (!(dot > 0x1p-40 * (std::fabs(ux * vx) + std::fabs(uy * vy)))) {
+        return false;
+    }
+    const double s = std::fabs(ux) + std::fabs(uy) + std::fabs(vx) + std::fabs(vy);
+    const double k = 2.0 * (threshold_ + roundingUnit_) + 1e-8 * (1.0 + s);
+    const double k2 = k * k;
+    return a2 > k2 && b2 > k2;
+}
+
 bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x2, double y2, double x3,
                                                   double y3) const {
     const double ux = x2 - x1, uy = y2 - y1;  // 1 -> 2
     const double vx = x3 - x2, vy = y3 - y2;  // 2 -> 3
     const double wx = x3 - x1, wy = y3 - y1;  // 1 -> 3
     const double a2 = ux * ux + uy * uy, b2 = vx * vx + vy * vy, c2 = wx * wx + wy * wy;
+    if (runsOnSurely(ux, uy, a2, vx, vy, b2)) {
+        return false;
+    }
     const auto clear = [](double dot, double p, double q) { return dot > 0x1p-40 * (std::fabs(p) + std::fabs(q)); };
     const double s = std::fabs(ux) + std::fabs(uy) + std::fabs(vx) + std::fabs(vy);
     const double k = 2.0 * (threshold_ + roundingUnit_) + 1e-8 * (1.0 + s);
@@ -219,11 +248,6 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
     // At 2 the sides run to 1 (-u) and to 3 (v); at 1 to 2 (u) and 3 (w);
     // at 3 to 1 (-w) and 2 (-v).
     const bool obtuseAt2 = clear(ux * vx + uy * vy, ux * vx, uy * vy);
-    // The common case on an outline that runs on: both sides long at an
-    // obtuse corner settle both tests.
-    if (obtuseAt2 && a2 > k2 && b2 > k2) {
-        return false;
-    }
     const bool acuteAt1 = clear(ux * wx + uy * wy, ux * wx, uy * wy);
     const bool acuteAt3 = clear(vx * wx + vy * wy, vx * wx, vy * wy);
     const bool firstApart = (obtuseAt2 && a2 > k2) || (acuteAt1 && std::min(a2, c2) > 4.0 * k2);

@@ -572,10 +572,12 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
                                          PlyvetXY& point, SweepToo&& sweepToo) {
     const auto n = static_cast<std::int32_t>(ring.size());
     double largestY = 0.0, lowY = ring[0].y, highY = ring[0].y, steep = 0.0;
+    separation_detail::Centre centre;  // for the proof from the centre, gathered on the way
     for (std::int32_t k = 0; k < n; ++k) {
         const PlyvetXY& p = ring[k];
         const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
         if (!(std::fabs(p.x) <= kLargest && std::fabs(p.y) <= kLargest)) return std::nullopt;
+        centre.add(p.x, p.y);
         largestY = std::max(largestY, std::fabs(p.y));
         lowY = std::min(lowY, p.y);
         highY = std::max(highY, p.y);
@@ -593,7 +595,7 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
     const double reach = 4 * widest * (1 + 0x1p-40);
     if (!std::isfinite(reach)) return std::nullopt;
     // What edgesApart asks, with the sweep's part only when wanted.
-    const bool spaced = separation_detail::apartSeenFromCentre<PlyvetXY>(ring, reach) ||
+    const bool spaced = separation_detail::viewFrom<PlyvetXY>(ring, centre, reach).has_value() ||
                         (sweepToo() && [&] {
                             const std::span<const PlyvetXY> rings[] = {ring};
                             return separation_detail::apart<PlyvetXY>(rings, reach, kSpacedWorkPerEdge);

@@ -396,6 +396,17 @@ namespace separation_detail {
 //
 // viewFromCentre gives the centre and r^2 (cut for its rounding) of a ring
 // so proved, none for every doubt.
+// The sums of the vertex coordinates, in ring order, and the largest
+// absolute coordinate: what the proof needs of a first pass.
+struct Centre {
+    double sumX = 0.0, sumY = 0.0, largest = 0.0;
+    void add(double x, double y) {
+        sumX += x;
+        sumY += y;
+        largest = std::max(largest, std::max(std::fabs(x), std::fabs(y)));
+    }
+};
+
 struct CentreView {
     double cx, cy;
     double leastRadius2;  // no point of an edge lies closer to (cx, cy)
@@ -414,19 +425,28 @@ inline void lowerToQuotient(double& least, double num, double den) {
 }
 
 template <class Point>
+std::optional<CentreView> viewFrom(std::span<const Point> ring, const Centre& centre, double distance);
+
+template <class Point>
 std::optional<CentreView> viewFromCentre(std::span<const Point> ring, double distance) {
+    Centre centre;
+    for (const Point& p : ring) {
+        centre.add(p.x, p.y);
+    }
+    return viewFrom(ring, centre, distance);
+}
+
+// The proof from a centre gathered by the caller, who passes over the ring
+// anyway: add() took every vertex in ring order.
+template <class Point>
+std::optional<CentreView> viewFrom(std::span<const Point> ring, const Centre& centre, double distance) {
     const std::size_t n = ring.size();
     if (n < 4 || !std::isfinite(distance) || distance < 0.0) {
         return std::nullopt;
     }
-    double cx = 0.0, cy = 0.0, largest = 0.0;
-    for (const Point& p : ring) {
-        cx += p.x;
-        cy += p.y;
-        largest = std::max(largest, std::max(std::fabs(p.x), std::fabs(p.y)));
-    }
-    cx /= static_cast<double>(n);
-    cy /= static_cast<double>(n);
+    const double cx = centre.sumX / static_cast<double>(n);
+    const double cy = centre.sumY / static_cast<double>(n);
+    const double largest = centre.largest;
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(largest)) {
         return std::nullopt;
     }

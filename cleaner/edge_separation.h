@@ -9,7 +9,10 @@
 
 #include "pipeline/gis/geometry.h"
 
+#include "geolib/edge_separation.h"
+
 #include <cstddef>
+#include <limits>
 
 namespace plyvet::cleaner_search {
 
@@ -19,5 +22,20 @@ namespace plyvet::cleaner_search {
 // False whenever geolib::edgesApart (geolib/edge_separation.h) is, which
 // says when that is; the budget is some hundred comparisons per edge.
 bool edgesApart(const gis::Ring& ring, double distance);
+
+// A ring's magnitude (vertex_search.h) and its edge separation at a distance
+// worked out from it, with one pass over the ring for both.
+class RingSurvey {
+public:
+    explicit RingSurvey(const gis::Ring& ring);
+    // The largest absolute coordinate; infinity when one is not finite.
+    double magnitude() const { return zeroIfFinite_ == 0.0 ? centre_.largest : std::numeric_limits<double>::infinity(); }
+    bool edgesApart(double distance) const;
+
+private:
+    const gis::Ring& ring_;
+    geolib::separation_detail::Centre centre_;
+    double zeroIfFinite_ = 0.0;  // x * 0 summed: NaN once a coordinate is not finite
+};
 
 }  // namespace plyvet::cleaner_search

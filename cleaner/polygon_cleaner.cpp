@@ -162,9 +162,10 @@ clsPolygonCleaner::SeparationAnswer clsPolygonCleaner::edgesApartOnEdgeMargin(co
             return {known.apart, known.magnitude};
         }
     }
-    const double magnitude = cleaner_search::magnitude(ring);
+    const cleaner_search::RingSurvey survey(ring);
+    const double magnitude = survey.magnitude();
     const double margin = onEdgeMargin(magnitude);
-    Separation fresh{ring, magnitude, margin, cleaner_search::edgesApart(ring, margin)};
+    Separation fresh{ring, magnitude, margin, survey.edgesApart(margin)};
     const SeparationAnswer answer{fresh.apart, magnitude};
     if (separations_.size() < kSeparationsKept) {
         separations_.push_back(std::move(fresh));

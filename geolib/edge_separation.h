@@ -528,16 +528,31 @@ bool insideWithRoom(std::span<const Point> outer, std::span<const Point> inner, 
 
 }  // namespace separation_detail
 
+// The same with the ring's centre gathered by the caller (Centre::add of
+// every vertex in ring order), who passes over the ring anyway.
+template <class Point>
+bool edgesApart(std::span<const Point> ring, const separation_detail::Centre& centre, double distance,
+                std::size_t workPerEdge = 128) {
+    if (ring.size() < 4) {
+        return false;
+    }
+    if (separation_detail::viewFrom(ring, centre, distance).has_value()) {
+        return true;
+    }
+    const std::span<const Point> rings[] = {ring};
+    return separation_detail::apart<Point>(rings, distance, workPerEdge);
+}
+
 template <class Point>
 bool edgesApart(std::span<const Point> ring, double distance, std::size_t workPerEdge = 128) {
     if (ring.size() < 4) {
         return false;
     }
-    if (separation_detail::apartSeenFromCentre(ring, distance)) {
-        return true;
+    separation_detail::Centre centre;
+    for (const Point& p : ring) {
+        centre.add(p.x, p.y);
     }
-    const std::span<const Point> rings[] = {ring};
-    return separation_detail::apart<Point>(rings, distance, workPerEdge);
+    return edgesApart(ring, centre, distance, workPerEdge);
 }
 
 // Whether two closed rings of at least 3 vertices each are simple and keep

@@ -12,6 +12,7 @@
 #include "tools/samplegen/parcels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -327,6 +328,51 @@ TEST(EdgeSeparation, GridPairsWhatTheSweepPairs) {
     }
     EXPECT_GT(agreedApart, 50);
     EXPECT_GT(agreedClose, 50);
+}
+
+// The one-pass survey gives what magnitude() and edgesApart() give on their
+// own: on every benchmark shape at several spacings and distances, on parcels
+// with every fault kind, and on rings with a coordinate that is not finite
+// or so large that the sums overflow.
+TEST(EdgeSeparation, SurveyAgreesWithTheSeparateQuestions) {
+    std::vector<Ring> rings;
+    for (const bench::Shape shape : bench::kAllShapes) {
+        for (const double spacing : {0.002, 0.01, 1.0}) {
+            for (int k = 0; k < 4; ++k) {
+                rings.push_back(ringOf(bench::makeRing(shape, 30 + 25 * k, static_cast<std::uint64_t>(k), spacing, 4)));
+            }
+        }
+    }
+    samplegen::ParcelOptions options;
+    options.faultRate = 0.5;
+    for (std::int64_t index = 0; index < 40; ++index) {
+        for (const Ring& part : samplegen::parcel(index, options).shape.parts) rings.push_back(part);
+    }
+    const double inf = std::numeric_limits<double>::infinity();
+    const Ring square{{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    for (const double bad : {inf, -inf, std::nan(""), 1.7e308}) {
+        for (std::size_t at = 0; at < square.size(); ++at) {
+            Ring ring = square;
+            ring[at].y = bad;
+            rings.push_back(ring);
+            rings.push_back(Ring{{1.7e308, 0}, {1.7e308, 1}, {1.6e308, 1}, {bad, 0}});
+        }
+    }
+    rings.push_back({});
+    rings.push_back({{0, 0}, {1, 0}, {0, 1}});
+    int apartSeen = 0;
+    for (std::size_t r = 0; r < rings.size(); ++r) {
+        const Ring& ring = rings[r];
+        const RingSurvey survey(ring);
+        const double m = magnitude(ring);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(survey.magnitude()), std::bit_cast<std::uint64_t>(m)) << "ring " << r;
+        for (const double distance : {0.0, 0.004, 0.05, 2.0}) {
+            const bool apart = edgesApart(ring, distance);
+            EXPECT_EQ(survey.edgesApart(distance), apart) << "ring " << r << " distance " << distance;
+            apartSeen += apart;
+        }
+    }
+    EXPECT_GT(apartSeen, 100);
 }
 
 // The searches with and without the separation shortcut, on the parcels the

@@ -624,10 +624,9 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
         return std::nullopt;
     };
     // Neighbours only meet where X turns back or stays (neighboursMayMeet
-    // asks that first); the direction of each edge in X is worked out once
-    // and handed on to the next vertex.
+    // asks that first).
     const auto xDirection = [&](std::int32_t k) { return direction(ring[k].x, ring[k + 1 < n ? k + 1 : 0].x); };
-    int into = xDirection(startA);  // edge ia
+    const int into = xDirection(startA);  // edge ia
     std::int32_t ia = startA;
     if (ia <= n - 2) {
         // The first edge alone may start at a resume position, and only
@@ -638,14 +637,21 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
             if (const auto found = meet(ia, ia + 1)) return found;
         if (ia == 0 && n - 1 >= firstB && neighboursMayMeet(ring, n - 1))
             if (const auto found = meet(0, n - 1)) return found;
-        into = out;
         ++ia;
     }
-    for (; ia <= n - 2; ++ia) {
-        const int out = xDirection(ia + 1);  // edge ia + 1
-        if (into == -out && neighboursMayMeet(ring, ia))
-            if (const auto found = meet(ia, ia + 1)) return found;
-        into = out;
+    // The X values of vertices ia, ia + 1 and ia + 2 as they pass (all finite
+    // here): X turns back or stays at vertex ia + 1 exactly where the
+    // directions of edges ia and ia + 1 are opposite or both zero.
+    if (ia <= n - 2) {
+        double x0 = ring[ia].x, x1 = ring[ia + 1].x;
+        for (; ia <= n - 2; ++ia) {
+            const double x2 = ring[ia + 2 < n ? ia + 2 : 0].x;
+            const bool backOrStay = x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
+            if (backOrStay && neighboursMayMeet(ring, ia))
+                if (const auto found = meet(ia, ia + 1)) return found;
+            x0 = x1;
+            x1 = x2;
+        }
     }
     return reportPairFinding(std::nullopt, a, b, point);
 }

@@ -62,9 +62,10 @@ inline double roundToDecimalsInline(double value, int decimals) noexcept {
     // to nearest with ties to even, and taking the constant away again is
     // exact: rint without FRNDINT, which costs several times an addition.
     // A zero lost the sign of a small negative value; it and everything
-    // large, infinite or NaN take rint.
+    // large, infinite or NaN take rint. The comparisons are the quiet ones:
+    // a NaN must not raise the invalid flag, which rint does not either.
     long double whole = (scaled + 0x1.8p63L) - 0x1.8p63L;
-    if (whole == 0.0L || !(std::fabs(scaled) < 0x1p62L) || !rounding_detail::extendedArithmetic())
+    if (whole == 0.0L || !std::isless(std::fabs(scaled), 0x1p62L) || !rounding_detail::extendedArithmetic())
         whole = std::rint(scaled);
 #else
     const long double whole = std::rint(scaled);

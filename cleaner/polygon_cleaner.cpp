@@ -165,15 +165,22 @@ clsPolygonCleaner::SeparationAnswer clsPolygonCleaner::edgesApartOnEdgeMargin(co
     const cleaner_search::RingSurvey survey(ring);
     const double magnitude = survey.magnitude();
     const double margin = onEdgeMargin(magnitude);
-    Separation fresh{ring, magnitude, margin, survey.edgesApart(margin)};
-    const SeparationAnswer answer{fresh.apart, magnitude};
+    const bool apart = survey.edgesApart(margin);
+    // The oldest entry's storage takes the new ring: no allocation once the
+    // entries have grown to the rings' sizes.
+    Separation* slot = nullptr;
     if (separations_.size() < kSeparationsKept) {
-        separations_.push_back(std::move(fresh));
+        slot = &separations_.emplace_back();
     } else {
-        separations_[nextSeparation_] = std::move(fresh);
+        slot = &separations_[nextSeparation_];
         nextSeparation_ = (nextSeparation_ + 1) % kSeparationsKept;
     }
-    return answer;
+    Separation& fresh = *slot;
+    fresh.ring.assign(ring.begin(), ring.end());
+    fresh.magnitude = magnitude;
+    fresh.margin = margin;
+    fresh.apart = apart;
+    return {apart, magnitude};
 }
 
 double clsPolygonCleaner::roundedDistance(gis::Point a, gis::Point b) const {

@@ -9,6 +9,7 @@
 #include "cleaner/polygon_cleaner.h"
 #include "cleaner/vertex_search.h"
 #include "geolib/binding.h"
+#include "geolib/edge_separation.h"
 #include "pipeline/gis/geos_ops.h"
 
 #include <algorithm>
@@ -109,6 +110,13 @@ void clsPolygonCleaner::EliminateIdenticalParts(bool& changed) {
             }
             const gis::Ring& other = polygon_.parts[j];
             const double margin = pairMargin(i, j);
+            // A hole well inside its outline (or the other way round) shares
+            // no vertex with it: every vertex of one keeps further than the
+            // margin from the other's, so the count is 0 and says nothing.
+            if (geolib::separation_detail::insideWithRoom<gis::Point>(one, other, margin) ||
+                geolib::separation_detail::insideWithRoom<gis::Point>(other, one, margin)) {
+                continue;
+            }
             if (!counter) counter.emplace(one, identicalMargin(magnitudes[i]));
             const std::size_t shared =
                 counter->count(other, margin, [&](std::size_t a, std::size_t b) { return identical(one[a], other[b]); });

@@ -60,6 +60,43 @@ TEST_F(PartPasses, PartsSharingSomeVerticesStay) {
     }
 }
 
+// A hole well inside its outline shares nothing; one whose corners come to
+// the outline's corners within the threshold once rounded (at a coarse
+// granularity, or touching them) shares those, in either order of the parts.
+TEST_F(PartPasses, HolesShareVerticesOnlyWhereTheyComeThatClose) {
+    struct Case {
+        std::int16_t granularity;
+        Ring hole;
+        int shared;
+    };
+    // Four of the hole's five corners lie 0.42 from the outline's corners:
+    // 0 once rounded to whole units, 0.42 at three places.
+    const Ring nearCorners{{0.3, 0.3}, {0.3, 9.7}, {9.7, 9.7}, {9.7, 0.3}, {5, 0.3}};
+    const Case cases[] = {
+        {3, box(3, 3, 7, 7), 0},
+        {3, box(0.01, 0.01, 9.99, 9.99), 0},
+        {0, nearCorners, 4},
+        {3, nearCorners, 0},
+        {0, box(0.4, 0.4, 9.6, 9.6), 0},  // 0.57 apart: 1 once rounded
+        {3, Ring{{0, 0}, {0, 5}, {5, 5}, {5, 0}}, 1},
+        {0, box(0.3, 0.3, 5, 5), 1},
+    };
+    for (const Case& c : cases) {
+        cleaner().setGranularity(c.granularity);
+        // With the hole first, a count equal to the outline's 4 vertices
+        // names no sharing: only the outline-first order is asked then.
+        for (const bool holeFirst : {false, true}) {
+            if (holeFirst && c.shared == 4) continue;
+            const Polygon p = holeFirst ? Polygon{{c.hole, kSquare}} : Polygon{{kSquare, c.hole}};
+            EXPECT_FALSE(pass(&clsPolygonCleaner::EliminateIdenticalParts, p));
+            const Texts want = c.shared == 0 ? Texts{}
+                                             : Texts{"Polygon-Parts 0,1: identische Punkte (Anzahl: " +
+                                                     std::to_string(c.shared) + ") - kein Fehler"};
+            EXPECT_EQ(findings(), want) << "granularity " << c.granularity << " hole first " << holeFirst;
+        }
+    }
+}
+
 TEST_F(PartPasses, UnusablePartsEndCleanAndAreNamed) {
     struct Case {
         Polygon polygon;

@@ -396,6 +396,12 @@ namespace separation_detail {
 //
 // viewFromCentre gives the centre and r^2 (cut for its rounding) of a ring
 // so proved, none for every doubt.
+struct CentreView {
+    double cx, cy;
+    double leastRadius2;  // no point of an edge lies closer to (cx, cy)
+    double largest;       // the largest coordinate of the ring
+};
+
 // The sums of the vertex coordinates, in ring order, and the largest
 // absolute coordinate: what the proof needs of a first pass.
 struct Centre {
@@ -405,12 +411,6 @@ struct Centre {
         sumY += y;
         largest = std::max(largest, std::max(std::fabs(x), std::fabs(y)));
     }
-};
-
-struct CentreView {
-    double cx, cy;
-    double leastRadius2;  // no point of an edge lies closer to (cx, cy)
-    double largest;       // the largest coordinate of the ring
 };
 
 // least = min(least, num / den), the quotient formed only when its
@@ -528,8 +528,9 @@ bool insideWithRoom(std::span<const Point> outer, std::span<const Point> inner, 
 
 }  // namespace separation_detail
 
-// The same with the ring's centre gathered by the caller (Centre::add of
-// every vertex in ring order), who passes over the ring anyway.
+// edgesApart with the ring's centre gathered by the caller (Centre::add of
+// every vertex in ring order), who passes over the ring anyway; the form
+// below gathers it itself.
 template <class Point>
 bool edgesApart(std::span<const Point> ring, const separation_detail::Centre& centre, double distance,
                 std::size_t workPerEdge = 128) {

@@ -624,30 +624,29 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
         return std::nullopt;
     };
     // Neighbours only meet where X turns back or stays (neighboursMayMeet
-    // asks that first).
-    const auto xDirection = [&](std::int32_t k) { return direction(ring[k].x, ring[k + 1 < n ? k + 1 : 0].x); };
-    const int into = xDirection(startA);  // edge ia
+    // asks that first): at vertex k + 1, edges k and k + 1 run opposite ways
+    // in X or both keep it (every coordinate is finite here).
+    const auto backOrStay = [](double x0, double x1, double x2) {
+        return x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
+    };
+    const auto xAt = [&](std::int32_t k) { return ring[k < n ? k : k - n].x; };
     std::int32_t ia = startA;
     if (ia <= n - 2) {
         // The first edge alone may start at a resume position, and only
         // edge 0 has the closing edge for a neighbour.
         const std::int32_t firstB = resumed ? b : ia + 1;
-        const int out = xDirection(ia + 1);  // edge ia + 1
-        if (into == -out && ia + 1 >= firstB && neighboursMayMeet(ring, ia))
+        if (backOrStay(xAt(ia), xAt(ia + 1), xAt(ia + 2)) && ia + 1 >= firstB && neighboursMayMeet(ring, ia))
             if (const auto found = meet(ia, ia + 1)) return found;
         if (ia == 0 && n - 1 >= firstB && neighboursMayMeet(ring, n - 1))
             if (const auto found = meet(0, n - 1)) return found;
         ++ia;
     }
-    // The X values of vertices ia, ia + 1 and ia + 2 as they pass (all finite
-    // here): X turns back or stays at vertex ia + 1 exactly where the
-    // directions of edges ia and ia + 1 are opposite or both zero.
+    // The rest in one run, the X values of vertices ia .. ia + 2 handed on.
     if (ia <= n - 2) {
-        double x0 = ring[ia].x, x1 = ring[ia + 1].x;
+        double x0 = xAt(ia), x1 = xAt(ia + 1);
         for (; ia <= n - 2; ++ia) {
-            const double x2 = ring[ia + 2 < n ? ia + 2 : 0].x;
-            const bool backOrStay = x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
-            if (backOrStay && neighboursMayMeet(ring, ia))
+            const double x2 = xAt(ia + 2);
+            if (backOrStay(x0, x1, x2) && neighboursMayMeet(ring, ia))
                 if (const auto found = meet(ia, ia + 1)) return found;
             x0 = x1;
             x1 = x2;

@@ -40,6 +40,15 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
 std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
                                                    std::int32_t& b, PlyvetXY& point, bool sweep = true);
 
+// The plain scan's answer for a ring that the proof by runs
+// (crossing_chains.h) shows to have only neighbouring edges that can meet,
+// in one sweep over the edges; nothing when the proof declines. a, b and
+// point are written only when an answer is returned. Expects n >= 4 and a
+// resume position that validResume accepts. Throws std::bad_alloc when its
+// tables cannot be allocated.
+std::optional<std::int32_t> findFirstMeetingByRuns(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                                   std::int32_t& b, PlyvetXY& point);
+
 // Rings below this many points go straight to the plain scan: the index does
 // not pay for itself there.
 inline constexpr std::int32_t kIndexedSearchMinimum = 48;

@@ -57,6 +57,7 @@
 // chain tables cannot be allocated.
 
 #include "geolib/crossing.h"
+#include "geolib/crossing_chains.h"
 #include "geolib/crossing_pair.h"
 #include "geolib/crossing_sweep.h"
 #include "geolib/edge_separation.h"
@@ -560,6 +561,63 @@ bool shortRuns(std::span<const PlyvetXY> ring) {
     return turnsBackOften(ring, std::max<std::int64_t>(1, static_cast<std::int64_t>(ring.size()) / kRunSamples), true);
 }
 
+// The plain scan's answer on a ring where only neighbouring edges can meet
+// and no vertex repeats another: the neighbouring pairs in scan order from
+// the resume position, (0, 1), (0, n - 1), (1, 2), (2, 3), ...
+std::int32_t neighbourAnswer(std::span<const PlyvetXY> ring, std::int32_t& a, std::int32_t& b,
+                             PlyvetXY& point) {
+    const auto n = static_cast<std::int32_t>(ring.size());
+    const std::int32_t startA = a;
+    const bool resumed = a != 0 || b != 0;
+    // Edge k's line record, kept for the next pair, which shares the edge.
+    std::int32_t known = -1;
+    LineRecord knownLine;
+    const auto lineOf = [&](std::int32_t k) {
+        if (k != known) {
+            knownLine = makeLine(ring[k], ring[k + 1 < n ? k + 1 : 0]);
+            known = k;
+        }
+        return knownLine;
+    };
+    const auto meet = [&](std::int32_t ia, std::int32_t ib) -> std::optional<std::int32_t> {
+        const LineRecord la = lineOf(ia);
+        const LineRecord lb = lineOf(ib);
+        if (const auto found = testEdgePair(ring, ia, ib, la, lb))
+            return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
+        return std::nullopt;
+    };
+    // Neighbours only meet where X turns back or stays (neighboursMayMeet
+    // asks that first): at vertex k + 1, edges k and k + 1 run opposite ways
+    // in X or both keep it (every coordinate is finite here).
+    const auto backOrStay = [](double x0, double x1, double x2) {
+        return x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
+    };
+    const auto xAt = [&](std::int32_t k) { return ring[k < n ? k : k - n].x; };
+    std::int32_t ia = startA;
+    if (ia <= n - 2) {
+        // The first edge alone may start at a resume position, and only
+        // edge 0 has the closing edge for a neighbour.
+        const std::int32_t firstB = resumed ? b : ia + 1;
+        if (backOrStay(xAt(ia), xAt(ia + 1), xAt(ia + 2)) && ia + 1 >= firstB && neighboursMayMeet(ring, ia))
+            if (const auto found = meet(ia, ia + 1)) return *found;
+        if (ia == 0 && n - 1 >= firstB && neighboursMayMeet(ring, n - 1))
+            if (const auto found = meet(0, n - 1)) return *found;
+        ++ia;
+    }
+    // The rest in one run, the X values of vertices ia .. ia + 2 handed on.
+    if (ia <= n - 2) {
+        double x0 = xAt(ia), x1 = xAt(ia + 1);
+        for (; ia <= n - 2; ++ia) {
+            const double x2 = xAt(ia + 2);
+            if (backOrStay(x0, x1, x2) && neighboursMayMeet(ring, ia))
+                if (const auto found = meet(ia, ia + 1)) return *found;
+            x0 = x1;
+            x1 = x2;
+        }
+    }
+    return reportPairFinding(std::nullopt, a, b, point);
+}
+
 // A spaced ring: its edges that share no vertex all lie further apart than
 // any accepting pair test reaches, twice the sum of two pads (see the top of
 // this file), each at most `widest`. Only neighbouring edges can meet there,
@@ -601,58 +659,7 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
                             return separation_detail::apart<PlyvetXY>(rings, reach, kSpacedWorkPerEdge);
                         }());
     if (!spaced) return std::nullopt;
-
-    // The neighbouring pairs in scan order from the resume position: (0, 1),
-    // (0, n - 1), (1, 2), (2, 3), ...
-    const std::int32_t startA = a;
-    const bool resumed = a != 0 || b != 0;
-    // Edge k's line record, kept for the next pair, which shares the edge.
-    std::int32_t known = -1;
-    LineRecord knownLine;
-    const auto lineOf = [&](std::int32_t k) {
-        if (k != known) {
-            knownLine = makeLine(ring[k], ring[k + 1 < n ? k + 1 : 0]);
-            known = k;
-        }
-        return knownLine;
-    };
-    const auto meet = [&](std::int32_t ia, std::int32_t ib) -> std::optional<std::int32_t> {
-        const LineRecord la = lineOf(ia);
-        const LineRecord lb = lineOf(ib);
-        if (const auto found = testEdgePair(ring, ia, ib, la, lb))
-            return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
-        return std::nullopt;
-    };
-    // Neighbours only meet where X turns back or stays (neighboursMayMeet
-    // asks that first): at vertex k + 1, edges k and k + 1 run opposite ways
-    // in X or both keep it (every coordinate is finite here).
-    const auto backOrStay = [](double x0, double x1, double x2) {
-        return x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
-    };
-    const auto xAt = [&](std::int32_t k) { return ring[k < n ? k : k - n].x; };
-    std::int32_t ia = startA;
-    if (ia <= n - 2) {
-        // The first edge alone may start at a resume position, and only
-        // edge 0 has the closing edge for a neighbour.
-        const std::int32_t firstB = resumed ? b : ia + 1;
-        if (backOrStay(xAt(ia), xAt(ia + 1), xAt(ia + 2)) && ia + 1 >= firstB && neighboursMayMeet(ring, ia))
-            if (const auto found = meet(ia, ia + 1)) return found;
-        if (ia == 0 && n - 1 >= firstB && neighboursMayMeet(ring, n - 1))
-            if (const auto found = meet(0, n - 1)) return found;
-        ++ia;
-    }
-    // The rest in one run, the X values of vertices ia .. ia + 2 handed on.
-    if (ia <= n - 2) {
-        double x0 = xAt(ia), x1 = xAt(ia + 1);
-        for (; ia <= n - 2; ++ia) {
-            const double x2 = xAt(ia + 2);
-            if (backOrStay(x0, x1, x2) && neighboursMayMeet(ring, ia))
-                if (const auto found = meet(ia, ia + 1)) return found;
-            x0 = x1;
-            x1 = x2;
-        }
-    }
-    return reportPairFinding(std::nullopt, a, b, point);
+    return neighbourAnswer(ring, a, b, point);
 }
 
 }  // namespace
@@ -660,6 +667,12 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
 std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
                                                    std::int32_t& b, PlyvetXY& point, bool sweep) {
     return spacedAnswer(ring, a, b, point, [sweep] { return sweep; });
+}
+
+std::optional<std::int32_t> findFirstMeetingByRuns(std::span<const PlyvetXY> ring, std::int32_t& a,
+                                                   std::int32_t& b, PlyvetXY& point) {
+    if (!onlyNeighboursMeetByRuns(ring)) return std::nullopt;
+    return neighbourAnswer(ring, a, b, point);
 }
 
 // Small rings are first asked whether they are spaced: all of them by the
@@ -682,6 +695,7 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
         if (n <= kSpacedRingMaximum) {
             if (const auto found = spacedAnswer(ring, a, b, point, [&] { return turnsOften(ring); })) return *found;
         } else if (shortRuns(ring)) {
+            if (const auto found = findFirstMeetingByRuns(ring, a, b, point)) return *found;
             if (const auto found = findFirstMeetingSpaced(ring, a, b, point, false)) return *found;
         }
     } catch (const std::bad_alloc&) {

@@ -125,26 +125,11 @@ private:
         return p.y + (x - p.x) * (q.y - p.y) / (q.x - p.x);
     }
 
-    // The gap G, from the largest rounding bound T of any edge. Subnormal
-    // values and steep edges over them get an absolute term.
     bool measure() {
-        double largest = 0.0;
-        for (std::int32_t k = 0; k < n_; ++k) {
-            const PlyvetXY& p = ring_[k];
-            const PlyvetXY& q = vertex(k + 1);
-            if (!(std::fabs(p.x) <= kCoordinateLimit && std::fabs(p.y) <= kCoordinateLimit))
-                return false;
-            if (p.x == q.x) continue;
-            const double dy = std::fabs(q.y - p.y);
-            const double slope = dy / std::fabs(q.x - p.x);
-            // A slope below the subnormal range rounds to 0 in the line
-            // record: an absolute error of up to 2^-1075, times |x|.
-            const double t = dy + std::fabs(p.y) + std::fabs(q.y) +
-                             (slope + 0x1p-1070) * (std::fabs(p.x) + std::fabs(q.x) + 0x1p-960);
-            largest = std::max(largest, t);
-        }
-        gap_ = 0x1p-43 * largest + 0x1p-1000;
-        return std::isfinite(gap_);
+        const auto gap = sweepGap(ring_);
+        if (!gap) return false;
+        gap_ = *gap;
+        return true;
     }
 
     void classify() {
@@ -511,6 +496,30 @@ private:
 };
 
 }  // namespace
+
+// From the largest rounding bound T of any edge. Subnormal values and steep
+// edges over them get an absolute term.
+std::optional<double> sweepGap(std::span<const PlyvetXY> ring) {
+    const auto n = ring.size();
+    double largest = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const PlyvetXY& p = ring[k];
+        const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
+        if (!(std::fabs(p.x) <= kCoordinateLimit && std::fabs(p.y) <= kCoordinateLimit))
+            return std::nullopt;
+        if (p.x == q.x) continue;
+        const double dy = std::fabs(q.y - p.y);
+        const double slope = dy / std::fabs(q.x - p.x);
+        // A slope below the subnormal range rounds to 0 in the line
+        // record: an absolute error of up to 2^-1075, times |x|.
+        const double t = dy + std::fabs(p.y) + std::fabs(q.y) +
+                         (slope + 0x1p-1070) * (std::fabs(p.x) + std::fabs(q.x) + 0x1p-960);
+        largest = std::max(largest, t);
+    }
+    const double gap = 0x1p-43 * largest + 0x1p-1000;
+    if (!std::isfinite(gap)) return std::nullopt;
+    return gap;
+}
 
 std::optional<std::int32_t> findFirstMeetingSwept(std::span<const PlyvetXY> ring,
                                                   std::int32_t& a, std::int32_t& b,

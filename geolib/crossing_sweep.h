@@ -13,6 +13,12 @@
 
 namespace plyvet::geolib::core {
 
+// The gap G of the sweep's argument (crossing_sweep.cpp): two edges that lie
+// more than G apart vertically, as computed, at every X they share are never
+// accepted by the pair test. Nothing when a coordinate is not finite or too
+// large to square.
+std::optional<double> sweepGap(std::span<const PlyvetXY> ring);
+
 // The plain scan's answer (code, a, b, point), or nothing when the sweep
 // gives up: a coordinate that is not finite or too large to square, or more
 // edges too close to others for the sweep to vouch for (see crossing_sweep.cpp).

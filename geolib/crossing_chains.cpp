@@ -41,6 +41,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace plyvet::geolib::core {
@@ -70,7 +71,8 @@ public:
     explicit RunProof(std::span<const PlyvetXY> ring)
         : ring_(ring), n_(static_cast<std::int32_t>(ring.size())) {}
 
-    // Cuts the ring into runs; false on a zero-length edge or too many runs.
+    // Cuts the ring into runs and measures G; false on a zero-length edge,
+    // too many runs, or a coordinate that is not finite or too large.
     bool cut() {
         const auto direction = [&](std::int32_t k) {
             const double from = ring_[k].x, to = ring_[wrap(k + 1)].x;
@@ -85,11 +87,13 @@ public:
             }
         const auto most = static_cast<std::int64_t>(
             std::sqrt(static_cast<double>(kRunWorkPerVertex * n_ + kRunWorkBase)));
-        int previous = 0;  // direction of the run open, 0 for none
-        for (std::int32_t i = 0; i < n_; ++i) {
-            const std::int32_t k = wrap(start + i);
+        int previous = 0;          // direction of the run open, 0 for none
+        std::int32_t length = 0;   // its edges so far
+        GapMeter meter;
+        for (std::int32_t i = 0, k = start; i < n_; ++i, k = k + 1 < n_ ? k + 1 : 0) {
             const PlyvetXY& p = ring_[k];
-            const PlyvetXY& q = ring_[wrap(k + 1)];
+            const PlyvetXY& q = ring_[k + 1 < n_ ? k + 1 : 0];
+            if (!meter.add(p, q)) return false;
             if (p.x == q.x) {
                 if (p.y == q.y) return false;
                 verticals_.push_back({p.x, std::min(p.y, q.y), std::max(p.y, q.y), k});
@@ -98,18 +102,17 @@ public:
             }
             const int d = p.x < q.x ? 1 : -1;
             if (d == previous) {
-                ++runs_.back().length;
-            } else {
-                if (static_cast<std::int64_t>(runs_.size()) >= most) return false;
-                runs_.push_back({k, 1, d > 0});
-                previous = d;
+                ++length;
+                continue;
             }
+            if (!runs_.empty()) runs_.back().length = length;
+            if (static_cast<std::int64_t>(runs_.size()) >= most) return false;
+            runs_.push_back({k, 1, d > 0});
+            length = 1;
+            previous = d;
         }
-        return true;
-    }
-
-    bool measure() {
-        const auto gap = sweepGap(ring_);
+        if (!runs_.empty()) runs_.back().length = length;
+        const auto gap = meter.gap();
         if (!gap) return false;
         gap_ = *gap;
         return true;
@@ -131,32 +134,27 @@ public:
         for (std::int32_t v = 0; v < static_cast<std::int32_t>(verticals_.size()); ++v)
             events.push_back({verticals_[v].x, 1, v});
         std::sort(events.begin(), events.end());
-        cursor_.assign(runs_.size(), 0);
+        pairs_.assign(runs_.size(), Pair{});
 
-        double previousX = 0.0;
         for (std::size_t i = 0; i < events.size();) {
             const double x = events[i].x;
             std::size_t end = i;
             while (end < events.size() && events[end].x == x) ++end;
-            if (i > 0 && !walkSlab(previousX, x)) return false;
-            ys_.resize(active_.size());
-            for (std::size_t m = 0; m < active_.size(); ++m) ys_[m] = yOfRun(active_[m], x);
-            const double nextX = end < events.size() ? events[end].x : x;
             std::size_t g = i;
             for (; g < end && events[g].kind == 0; ++g)
-                if (!enter(events[g].id, x, nextX)) return false;
+                if (!enter(events[g].id, x)) return false;
             const std::size_t verticalsFrom = g;
             while (g < end && events[g].kind == 1) ++g;
             if (g > verticalsFrom) {
                 group_.clear();
                 for (std::size_t e = verticalsFrom; e < g; ++e) group_.push_back(events[e].id);
-                if (!verticalsAt()) return false;
+                if (!verticalsAt(x)) return false;
             }
-            for (; g < end; ++g) leave(events[g].id);
-            previousX = x;
+            for (; g < end; ++g)
+                if (!leave(events[g].id, x)) return false;
             i = end;
         }
-        return active_.empty();
+        return active_.empty() && besideSingleEdges();
     }
 
 private:
@@ -172,68 +170,97 @@ private:
     double leftX(const Run& r) const { return xAt(r, 0); }
     double rightX(const Run& r) const { return xAt(r, r.length); }
 
-    // Y of run r at x on its edge from step t, x inside that edge's X range;
-    // exact at the edge's ends.
-    double yOn(const Run& r, std::int32_t t, double x) const {
-        const PlyvetXY& p = ring_[vertexAt(r, t)];
-        const PlyvetXY& q = ring_[vertexAt(r, t + 1)];
-        if (x == p.x) return p.y;
-        if (x == q.x) return q.y;
-        return p.y + (x - p.x) * (q.y - p.y) / (q.x - p.x);
-    }
-
-    // Moves run r's cursor on to the edge that holds x (the later one at a vertex).
-    std::int32_t advance(std::int32_t r, double x) {
-        const Run& run = runs_[r];
-        std::int32_t t = cursor_[r];
-        while (t + 1 < run.length && xAt(run, t + 1) <= x) ++t;
-        cursor_[r] = t;
-        return t;
-    }
-
-    double yOfRun(std::int32_t r, double x) { return yOn(runs_[r], advance(r, x), x); }
-
-    // Y of run r at x further on, leaving its cursor where it is.
-    double yAhead(std::int32_t r, double x) const {
-        const Run& run = runs_[r];
-        std::int32_t lo = cursor_[r], hi = run.length - 1;  // the last step whose X is <= x
+    // The step of run r's edge that holds x, x in its X range: the later
+    // edge at a vertex.
+    std::int32_t edgeAt(const Run& r, double x) const {
+        std::int32_t lo = 0, hi = r.length - 1;  // the last step whose X is <= x
         while (lo < hi) {
             const std::int32_t mid = lo + (hi - lo + 1) / 2;
-            if (xAt(run, mid) <= x)
+            if (xAt(r, mid) <= x)
                 lo = mid;
             else
                 hi = mid - 1;
         }
-        return yOn(run, lo, x);
+        return lo;
+    }
+
+    // Y of run r at x in its X range; exact at its vertices.
+    double yAt(std::int32_t r, double x) const {
+        const Run& run = runs_[r];
+        const std::int32_t t = edgeAt(run, x);
+        const PlyvetXY& p = ring_[vertexAt(run, t)];
+        const PlyvetXY& q = ring_[vertexAt(run, t + 1)];
+        if (x == p.x) return p.y;
+        if (x == q.x) return q.y;
+        return p.y + (x - p.x) * ((q.y - p.y) / (q.x - p.x));
+    }
+
+    // --- the runs present, in order, and the pairs next to each other ---
+    //
+    // A pair is walked when it parts (a run comes in between, or one of the
+    // two ends) over the whole X range it spent side by side, from where it
+    // formed; the order the runs were placed in at a slab end is thereby
+    // checked too. Walking a pair further than needed would only ask more.
+
+    struct Pair {
+        double from = 0.0;  // the X where run r and the run above it became neighbours
+    };
+
+    // Run r (at place i) and the run above it: formed at x.
+    void formPair(std::size_t i, double x) { pairs_[active_[i]].from = x; }
+
+    // Run r (at place i) and the run above it part at x: walked from where they formed.
+    bool partPair(std::size_t i, double x) const {
+        const std::int32_t u = active_[i], v = active_[i + 1];
+        return walkPair(u, v, pairs_[u].from, x, 1.0);
     }
 
     // Run r begins at x: it must keep G from every run present but the one
     // it shares its vertex with, and goes in by its Y.
-    bool enter(std::int32_t r, double x, double nextX) {
+    bool enter(std::int32_t r, double x) {
         const Run& run = runs_[r];
         const std::int32_t vertex = leftVertex(run);
         const double y = ring_[vertex].y;
-        const auto from = static_cast<std::size_t>(
-            std::lower_bound(ys_.begin(), ys_.end(), y - gap_) - ys_.begin());
-        const auto to = static_cast<std::size_t>(
-            std::upper_bound(ys_.begin(), ys_.end(), y + gap_) - ys_.begin());
-        std::size_t at = from;
-        if (to > from) {
-            // Only its partner may come that close, and only one run shares its vertex.
-            if (to - from > 1 || leftVertex(runs_[active_[from]]) != vertex) return false;
-            const int side = turn(r, active_[from], x + 0.5 * (nextX - x));
-            if (side == 0) return false;
-            at = side < 0 ? from : from + 1;
+        // The first place whose run lies at y - G or above.
+        std::size_t lo = 0, hi = active_.size();
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (yAt(active_[mid], x) < y - gap_)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
+        std::size_t at = lo;
+        if (at < active_.size() && !(yAt(active_[at], x) > y + gap_)) {
+            // Only its partner may come that close, and only one run shares its vertex.
+            const std::int32_t partner = active_[at];
+            if (leftVertex(runs_[partner]) != vertex) return false;
+            if (at + 1 < active_.size() && !(yAt(active_[at + 1], x) > y + gap_)) return false;
+            const int side = turn(r, partner);
+            if (side == 0) return false;
+            at = side < 0 ? at : at + 1;
+        }
+        if (at > 0 && at < active_.size() && !partPair(at - 1, x)) return false;
         active_.insert(active_.begin() + static_cast<std::ptrdiff_t>(at), r);
-        ys_.insert(ys_.begin() + static_cast<std::ptrdiff_t>(at), y);
+        if (at > 0) formPair(at - 1, x);
+        if (at + 1 < active_.size()) formPair(at, x);
+        return true;
+    }
+
+    // Run r ends at x: its pairs are walked, and the runs beside it become neighbours.
+    bool leave(std::int32_t r, double x) {
+        const auto at = static_cast<std::size_t>(std::find(active_.begin(), active_.end(), r) - active_.begin());
+        if (at > 0 && !partPair(at - 1, x)) return false;
+        if (at + 1 < active_.size() && !partPair(at, x)) return false;
+        active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(at));
+        if (at > 0 && at < active_.size()) formPair(at - 1, x);
         return true;
     }
 
     // -1 when run r, beginning at the vertex where run w begins too, goes
     // off below it, +1 above, 0 in doubt: by the turn between their first
-    // edges, or else by their Y at `middle`, a point inside the next slab.
-    int turn(std::int32_t r, std::int32_t w, double middle) const {
+    // edges, or else by their Y at the nearer end of those edges.
+    int turn(std::int32_t r, std::int32_t w) const {
         const PlyvetXY& p = ring_[leftVertex(runs_[r])];
         const PlyvetXY& e = ring_[vertexAt(runs_[r], 1)];
         const PlyvetXY& f = ring_[vertexAt(runs_[w], 1)];
@@ -242,30 +269,31 @@ private:
         const double error = 0x1p-49 * (std::fabs(dxe * dyf) + std::fabs(dye * dxf));
         if (cross > error) return -1;
         if (cross < -error) return 1;
-        const double mine = yAhead(r, middle), theirs = yAhead(w, middle);
+        const double x = std::min(e.x, f.x);
+        const double mine = yAt(r, x), theirs = yAt(w, x);
         return mine < theirs ? -1 : (mine > theirs ? 1 : 0);
-    }
-
-    void leave(std::int32_t r) {
-        const auto it = std::find(active_.begin(), active_.end(), r);
-        ys_.erase(ys_.begin() + (it - active_.begin()));
-        active_.erase(it);
     }
 
     bool adjacentEdges(std::int32_t i, std::int32_t j) const {
         return wrap(i + 1) == j || wrap(j + 1) == i;
     }
 
-    // The vertical edges in group_, all on the X of the runs' ys_.
-    bool verticalsAt() {
+    // The vertical edges in group_, all on X = x.
+    bool verticalsAt(double x) const {
         if (group_.size() > kVerticalsOnOneX) return false;
         for (std::size_t i = 0; i < group_.size(); ++i) {
             const Vertical& v = verticals_[group_[i]];
-            const auto from = std::lower_bound(ys_.begin(), ys_.end(), v.ylo - gap_) - ys_.begin();
-            const auto to = std::upper_bound(ys_.begin(), ys_.end(), v.yhi + gap_) - ys_.begin();
-            for (auto m = from; m < to; ++m) {
+            std::size_t lo = 0, hi = active_.size();
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                if (yAt(active_[mid], x) < v.ylo - gap_)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            for (std::size_t m = lo; m < active_.size() && !(yAt(active_[m], x) > v.yhi + gap_); ++m) {
                 // Runs ending at one of its vertices end with its neighbouring edges.
-                const Run& run = runs_[active_[static_cast<std::size_t>(m)]];
+                const Run& run = runs_[active_[m]];
                 const std::int32_t l = leftVertex(run), h = rightVertex(run);
                 const std::int32_t p = v.edge, q = wrap(v.edge + 1);
                 if (l != p && l != q && h != p && h != q) return false;
@@ -279,68 +307,103 @@ private:
         return true;
     }
 
-    // The runs present between xa and xb, each two next to each other.
-    bool walkSlab(double xa, double xb) {
-        const std::size_t m = active_.size();
-        if (m < 2) return true;
-        for (std::size_t i = 0; i < m; ++i) advance(active_[i], xa);
-        bool partnerBelow = false;
-        for (std::size_t i = 0; i + 1 < m; ++i) {
-            const std::int32_t u = active_[i], v = active_[i + 1];
-            const Run& ru = runs_[u];
-            const Run& rv = runs_[v];
-            const Partners shared{leftVertex(ru) == leftVertex(rv), rightVertex(ru) == rightVertex(rv)};
-            if (!walkPair(u, v, xa, xb, shared)) return false;
-            // Run u shares a vertex with the runs on either side, and the
-            // gaps not asked may lie over each other here (where u is a
-            // single edge): the two runs beside it are walked together too.
-            const bool partners =
-                (shared.start && std::min(xAt(ru, 1), xAt(rv, 1)) > xa) ||
-                (shared.end && std::max(xAt(ru, ru.length - 1), xAt(rv, rv.length - 1)) < xb);
-            if (partners && partnerBelow && !walkPair(active_[i - 1], v, xa, xb, Partners{}))
-                return false;
-            partnerBelow = partners;
+    // A run of one edge between two runs that share its vertices: beside
+    // it, both gaps not asked (those at the shared vertices) may lie over
+    // each other, so the two runs are walked together there as well, on
+    // whichever side of each other they are.
+    bool besideSingleEdges() const {
+        const auto count = static_cast<std::int32_t>(runs_.size());
+        for (std::int32_t r = 0; r < count; ++r) {
+            const Run& run = runs_[r];
+            if (run.length != 1 || count < 3) continue;
+            const std::int32_t before = r == 0 ? count - 1 : r - 1, after = r + 1 == count ? 0 : r + 1;
+            const Run& rb = runs_[before];
+            const Run& ra = runs_[after];
+            // Runs follow each other on the ring; a vertical edge between means no shared vertex.
+            if (wrap(rb.first + rb.length) != run.first || wrap(run.first + 1) != ra.first) continue;
+            const double from = std::max({leftX(run), leftX(rb), leftX(ra)});
+            const double to = std::min({rightX(run), rightX(rb), rightX(ra)});
+            if (!(from < to)) continue;
+            const double d = yAt(after, from) - yAt(before, from);
+            if (d == 0.0 || !walkPair(before, after, from, to, d > 0 ? 1.0 : -1.0)) return false;
         }
         return true;
     }
 
-    struct Partners {
-        bool start = false, end = false;  // the two runs begin (end) at one vertex
-    };
-
-    // Run v more than G above run u at every vertex of either between xa and
-    // xb and at both ends, except where both are on the two edges at a
-    // vertex they share (neighbours).
-    bool walkPair(std::int32_t u, std::int32_t v, double xa, double xb, Partners shared) const {
+    // Run v more than G above run u (below, with side -1) at every vertex of
+    // either between xa and xb and at both ends, except where both are on
+    // the two edges at a vertex they share (neighbours).
+    bool walkPair(std::int32_t u, std::int32_t v, double xa, double xb, double side) const {
         const Run& ru = runs_[u];
         const Run& rv = runs_[v];
-        std::int32_t tu = cursor_[u], tv = cursor_[v];
         // Up to here (from here on) both are still on their first (last) edges.
-        const double firstEdges = shared.start ? std::min(xAt(ru, 1), xAt(rv, 1)) : xa;
-        const double lastEdges =
-            shared.end ? std::max(xAt(ru, ru.length - 1), xAt(rv, rv.length - 1)) : xb;
-        double x = xa;
+        const double firstEdges =
+            leftVertex(ru) == leftVertex(rv) ? std::min(xAt(ru, 1), xAt(rv, 1)) : xa;
+        const double lastEdges = rightVertex(ru) == rightVertex(rv)
+                                     ? std::max(xAt(ru, ru.length - 1), xAt(rv, rv.length - 1))
+                                     : xb;
+        Walker wu(*this, ru, edgeAt(ru, xa)), wv(*this, rv, edgeAt(rv, xa));
+        const auto apart = [&](double x) {
+            return x < firstEdges || x > lastEdges || side * (wv.y(x) - wu.y(x)) > gap_;
+        };
+        if (!apart(xa)) return false;
+        // Inside, each vertex of one run lies inside an edge of the other (or
+        // on a vertex of it), and past the edges at a shared vertex.
         for (;;) {
-            const bool neighbours = x < firstEdges || x > lastEdges;
-            if (!neighbours && !(yOn(rv, tv, x) - yOn(ru, tu, x) > gap_)) return false;
-            if (x == xb) return true;
-            const double nu = xAt(ru, tu + 1), nv = xAt(rv, tv + 1);
-            x = std::min({nu, nv, xb});
-            if (x < xb) {
-                tu += nu == x;
-                tv += nv == x;
+            const double nu = wu.next.x, nv = wv.next.x;
+            if (!(std::min(nu, nv) < xb)) break;
+            if (nu < nv) {
+                wu.step();
+                if (!(side * (wv.inside(nu) - wu.at.y) > gap_)) return false;
+            } else if (nv < nu) {
+                wv.step();
+                if (!(side * (wv.at.y - wu.inside(nv)) > gap_)) return false;
+            } else {
+                wu.step();
+                wv.step();
+                if (!(side * (wv.at.y - wu.at.y) > gap_)) return false;
             }
         }
+        return apart(xb);
     }
+
+    // A run's edge during a walk, with its slope worked out when first needed.
+    struct Walker {
+        Walker(const RunProof& owner, const Run& walked, std::int32_t step)
+            : proof(owner), run(walked), t(step), at(owner.ring_[owner.vertexAt(walked, step)]),
+              next(owner.ring_[owner.vertexAt(walked, step + 1)]) {}
+        void step() {
+            ++t;
+            at = next;
+            next = proof.ring_[proof.vertexAt(run, t + 1)];
+            slope = kUnknown;
+        }
+        // Y at x strictly inside the edge's X range.
+        double inside(double x) {
+            if (slope == kUnknown) slope = (next.y - at.y) / (next.x - at.x);
+            return at.y + (x - at.x) * slope;
+        }
+        // Y at x inside the edge's X range; exact at its ends.
+        double y(double x) {
+            if (x == at.x) return at.y;
+            if (x == next.x) return next.y;
+            return inside(x);
+        }
+        static constexpr double kUnknown = std::numeric_limits<double>::infinity();
+        const RunProof& proof;
+        const Run& run;
+        std::int32_t t;
+        PlyvetXY at, next;
+        double slope = kUnknown;
+    };
 
     std::span<const PlyvetXY> ring_;
     std::int32_t n_;
     double gap_ = 0.0;
     std::vector<Run> runs_;
     std::vector<Vertical> verticals_;
-    std::vector<std::int32_t> cursor_;  // per run: its edge at the sweep position
     std::vector<std::int32_t> active_;  // runs present, by Y
-    std::vector<double> ys_;            // their Y at the sweep position
+    std::vector<Pair> pairs_;           // per run: its pair with the run above it
     std::vector<std::int32_t> group_;   // vertical edges on one X
 };
 
@@ -349,7 +412,7 @@ private:
 bool onlyNeighboursMeetByRuns(std::span<const PlyvetXY> ring) {
     if (ring.size() < 4) return false;
     RunProof proof(ring);
-    return proof.cut() && proof.measure() && proof.sweep();
+    return proof.cut() && proof.sweep();
 }
 
 }  // namespace plyvet::geolib::core

@@ -678,10 +678,13 @@ std::optional<std::int32_t> findFirstMeetingByRuns(std::span<const PlyvetXY> rin
 // Small rings are first asked whether they are spaced: all of them by the
 // proof from their centre, which costs less than the box search, and those
 // that turn back often (combs) also by the separation sweep. Large rings of
-// short monotone runs are asked by the proof from their centre only: it
-// settles wavy and spiky outlines around a centre in one pass, where the
-// box search compares their many short chains (and thin spikes by the
-// thousand), and when it fails it has cost a pass. Then the box search; at
+// short monotone runs are asked by the proof by runs in X (crossing_chains.h),
+// which settles combs along X and other rings of few long runs in X in about
+// two passes and declines at once where the runs are many, and then by the
+// proof from their centre: it settles wavy and spiky outlines around a centre
+// in one pass, where the box search compares their many short chains (and
+// thin spikes by the thousand), and when it fails it has cost a pass. Then
+// the box search; at
 // box pairs by the thousand per edge (thin spikes around one centre) the
 // sweep, which proves most edges apart without pairing them; when it gives
 // up too, the box search runs to its end.

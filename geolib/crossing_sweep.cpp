@@ -75,8 +75,6 @@ namespace plyvet::geolib::core {
 
 namespace {
 
-// Beyond this the products of two coordinates could overflow.
-constexpr double kCoordinateLimit = 0x1p500;
 constexpr std::int32_t kNone = -1;
 // More suspects than this, or more pairs to look at for them than kWorkPerEdge
 // per edge, and the box search is the better choice.
@@ -497,28 +495,12 @@ private:
 
 }  // namespace
 
-// From the largest rounding bound T of any edge. Subnormal values and steep
-// edges over them get an absolute term.
 std::optional<double> sweepGap(std::span<const PlyvetXY> ring) {
     const auto n = ring.size();
-    double largest = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const PlyvetXY& p = ring[k];
-        const PlyvetXY& q = ring[k + 1 < n ? k + 1 : 0];
-        if (!(std::fabs(p.x) <= kCoordinateLimit && std::fabs(p.y) <= kCoordinateLimit))
-            return std::nullopt;
-        if (p.x == q.x) continue;
-        const double dy = std::fabs(q.y - p.y);
-        const double slope = dy / std::fabs(q.x - p.x);
-        // A slope below the subnormal range rounds to 0 in the line
-        // record: an absolute error of up to 2^-1075, times |x|.
-        const double t = dy + std::fabs(p.y) + std::fabs(q.y) +
-                         (slope + 0x1p-1070) * (std::fabs(p.x) + std::fabs(q.x) + 0x1p-960);
-        largest = std::max(largest, t);
-    }
-    const double gap = 0x1p-43 * largest + 0x1p-1000;
-    if (!std::isfinite(gap)) return std::nullopt;
-    return gap;
+    GapMeter meter;
+    for (std::size_t k = 0; k < n; ++k)
+        if (!meter.add(ring[k], ring[k + 1 < n ? k + 1 : 0])) return std::nullopt;
+    return meter.gap();
 }
 
 std::optional<std::int32_t> findFirstMeetingSwept(std::span<const PlyvetXY> ring,

@@ -37,7 +37,11 @@ public:
         const double dy = std::fabs(q.y - p.y), dx = std::fabs(q.x - p.x);
         const double ax = std::fabs(p.x) + std::fabs(q.x) + 0x1p-960;
         level_ = std::max(level_, dy + std::fabs(p.y) + std::fabs(q.y));
-        if (dy * ax > steep_ * dx) steep_ = 2 * (dy * ax / dx);
+        // The products compare the slopes while they stay in the normal
+        // range; below it, where they lose their precision, the quotient
+        // is formed anyway.
+        const double product = dy * ax;
+        if (product > steep_ * dx || product < 0x1p-900) steep_ = std::max(steep_, 2 * ((dy / dx) * ax));
         return true;
     }
 

@@ -9,31 +9,36 @@
 // share the vertex where X turns back, unless a vertical edge lies between
 // them; both then begin there or both end there.
 //
-// Slabs. Between two neighbouring X values at which a run begins or ends or a
-// vertical edge stands, the same runs are present throughout, each one a
-// function of X. In their order by Y, each two runs next to each other are
-// walked together over the slab, at every vertex of either and at both ends:
-// when the upper one is more than G (sweepGap) above the lower one at each of
-// these X values, it is so throughout, for between them both are straight.
-// The order then holds inside the slab, and any two runs further apart in it
-// are more than G apart too. Where two runs begin or end at their shared
-// vertex at one of the slab's ends, the gap at that vertex is not asked:
-// their edges there are neighbours. They still keep their order beside it
-// (two edges from one vertex meet only there unless they overlap, and then
-// the next X value shows it), so the argument stands; only where a run has
-// such a partner on either side are the two runs beside it walked together
-// as well, since next to a single edge the two gaps not asked may overlap.
+// Pairs. The runs present at an X are kept in their order by Y. Two runs
+// become neighbours in that order when one of them begins, or when a run
+// between them ends, and stay neighbours until one of them ends or another
+// begins between them. Each such pair is walked when it parts, over the X
+// range it spent side by side: at every vertex of either and at both ends the
+// upper run must lie more than G (sweepGap) above the lower one, and then it
+// does so throughout, for between those X values both are straight. When
+// every pair passes, the order is right at every X, and any two runs further
+// apart in it are more than G apart as well. (Decisions taken on the order at
+// an X, such as where a run goes in, rest on pairs that are only walked
+// later; a wrong order fails one of those walks, and with it the proof.)
+// Where two runs begin or end at the vertex they share, the gap is not asked
+// while both are still on the two edges at that vertex: those are
+// neighbours. They keep their order beside it all the same (two edges from
+// one vertex meet only there unless they overlap, and then the next X value
+// shows it), so the argument stands, except next to a run of a single edge
+// that shares both its vertices: there the two gaps not asked may lie over
+// each other, and the runs on either side of it are walked together too.
 //
-// Slab ends. A run that begins at such an X is placed among the runs present
-// there by its Y, and must lie more than G from each of them except the run
-// it shares its vertex with (the two are ordered by the turn between their
-// first edges). A vertical edge must lie more than G from every run present
-// there except those ending at one of its vertices, and from every other
-// vertical edge on that X except its neighbours.
+// Where runs begin. A run that begins at an X is placed among the runs
+// present there by its Y, and must lie more than G from each of them except
+// the run it shares its vertex with (the two are ordered by the turn between
+// their first edges). A vertical edge must lie more than G from every run
+// present at its X except those ending at one of its vertices, and from every
+// other vertical edge on that X except its neighbours.
 //
 // Cost: one pass to cut the runs, a walk of about two evaluations per vertex,
-// and work in the number of runs at each slab end; the proof is not tried
-// when the runs are so many that this last part would dominate.
+// and a binary search among the runs present wherever one begins or ends; the
+// proof is not tried when the runs are so many that moving them about in
+// their order would dominate.
 
 #include "geolib/crossing_chains.h"
 #include "geolib/crossing_sweep.h"
@@ -196,20 +201,15 @@ private:
     }
 
     // --- the runs present, in order, and the pairs next to each other ---
-    //
-    // A pair is walked when it parts (a run comes in between, or one of the
-    // two ends) over the whole X range it spent side by side, from where it
-    // formed; the order the runs were placed in at a slab end is thereby
-    // checked too. Walking a pair further than needed would only ask more.
 
     struct Pair {
         double from = 0.0;  // the X where run r and the run above it became neighbours
     };
 
-    // Run r (at place i) and the run above it: formed at x.
+    // The run at place i and the run above it became neighbours at x.
     void formPair(std::size_t i, double x) { pairs_[active_[i]].from = x; }
 
-    // Run r (at place i) and the run above it part at x: walked from where they formed.
+    // The run at place i and the run above it part at x: walked from where they formed.
     bool partPair(std::size_t i, double x) const {
         const std::int32_t u = active_[i], v = active_[i + 1];
         return walkPair(u, v, pairs_[u].from, x, 1.0);

@@ -84,6 +84,20 @@ struct Box {
     double xlo, xhi, ylo, yhi;  // Y already widened by the pad
 };
 
+// Raises `steep` to the slope term of the line record's error of the sloped
+// edge p -> q, 2^-48 |slope| max(|x|). The division is left out where the
+// products show that the term stays below kPadBase, which the pad holds
+// anyway; below the normal range the products show nothing, and the quotient
+// is formed. A slope beyond the double range makes the term infinite, and
+// the pad with it: the line record then says nothing of where the edge lies.
+inline void raiseSlopeTerm(double& steep, const PlyvetXY& p, const PlyvetXY& q) {
+    const double ady = std::fabs(q.y - p.y), adx = std::fabs(q.x - p.x);
+    const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
+    const double bound = kPadBase * adx;
+    if (!(kPadRelative * ady * ax <= bound) || bound < 0x1p-900)
+        steep = std::max(steep, kPadRelative * ((ady / adx) * ax));
+}
+
 bool overlaps(const Box& p, const Box& q) {
     return p.xlo <= q.xhi && q.xlo <= p.xhi && p.ylo <= q.yhi && q.ylo <= p.yhi;
 }
@@ -234,14 +248,7 @@ public:
                 current = Chain{k, k, 0.0, Box{}};
                 steep = 0.0;
             }
-            if (p.x != q.x) {
-                // The slope term of the line record's error, without a
-                // division where it stays below kPadBase.
-                const double ady = std::fabs(q.y - p.y), adx = std::fabs(q.x - p.x);
-                const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
-                if (!(kPadRelative * ady * ax <= kPadBase * adx))
-                    steep = std::max(steep, kPadRelative * ((ady / adx) * ax));
-            }
+            if (p.x != q.x) raiseSlopeTerm(steep, p, q);
         }
         if (n_ > 0) finishChain(current, steep);
         starts_.push_back(n_);
@@ -622,12 +629,13 @@ std::int32_t neighbourAnswer(std::span<const PlyvetXY> ring, std::int32_t& a, st
 // any accepting pair test reaches, twice the sum of two pads (see the top of
 // this file), each at most `widest`. Only neighbouring edges can meet there,
 // and no vertex repeats another (a zero-length edge brings the edges on either
-// side of it together, so such a ring is never spaced). `sweepToo()` is asked
-// only when the proof from the centre fails: whether the separation sweep is
-// tried after it.
-template <class SweepToo>
+// side of it together, so such a ring is never spaced). `otherwise(reach)`
+// is asked only when the proof from the centre fails: whether another proof
+// shows that only neighbours can meet, where `reach` is the distance at
+// which edges must keep apart for the separation sweep (separatedAt below).
+template <class Otherwise>
 std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::int32_t& a, std::int32_t& b,
-                                         PlyvetXY& point, SweepToo&& sweepToo) {
+                                         PlyvetXY& point, Otherwise&& otherwise) {
     const auto n = static_cast<std::int32_t>(ring.size());
     double largestY = 0.0, lowY = ring[0].y, highY = ring[0].y, steep = 0.0;
     separation_detail::Centre centre;  // for the proof from the centre, gathered on the way
@@ -639,34 +647,30 @@ std::optional<std::int32_t> spacedAnswer(std::span<const PlyvetXY> ring, std::in
         largestY = std::max(largestY, std::fabs(p.y));
         lowY = std::min(lowY, p.y);
         highY = std::max(highY, p.y);
-        if (p.x != q.x) {
-            // The slope term of a chain's pad, as the box search computes it.
-            const double ady = std::fabs(q.y - p.y), adx = std::fabs(q.x - p.x);
-            const double ax = std::max(std::fabs(p.x), std::fabs(q.x));
-            if (!(kPadRelative * ady * ax <= kPadBase * adx))
-                steep = std::max(steep, kPadRelative * ((ady / adx) * ax));
-        }
+        if (p.x != q.x) raiseSlopeTerm(steep, p, q);  // as the box search does
     }
     // Every chain's |y| and y extent are bounded by the ring's; rounding is
     // monotone, so no chain's pad exceeds this one.
     const double widest = 2 * kPadBase + kPadRelative * (largestY + (highY - lowY)) + steep;
     const double reach = 4 * widest * (1 + 0x1p-40);
     if (!std::isfinite(reach)) return std::nullopt;
-    // What edgesApart asks, with the sweep's part only when wanted.
-    const bool spaced = separation_detail::viewFrom<PlyvetXY>(ring, centre, reach).has_value() ||
-                        (sweepToo() && [&] {
-                            const std::span<const PlyvetXY> rings[] = {ring};
-                            return separation_detail::apart<PlyvetXY>(rings, reach, kSpacedWorkPerEdge);
-                        }());
+    const bool spaced =
+        separation_detail::viewFrom<PlyvetXY>(ring, centre, reach).has_value() || otherwise(reach);
     if (!spaced) return std::nullopt;
     return neighbourAnswer(ring, a, b, point);
+}
+
+// What edgesApart asks when the proof from the centre has failed.
+bool separatedAt(std::span<const PlyvetXY> ring, double reach) {
+    const std::span<const PlyvetXY> rings[] = {ring};
+    return separation_detail::apart<PlyvetXY>(rings, reach, kSpacedWorkPerEdge);
 }
 
 }  // namespace
 
 std::optional<std::int32_t> findFirstMeetingSpaced(std::span<const PlyvetXY> ring, std::int32_t& a,
                                                    std::int32_t& b, PlyvetXY& point, bool sweep) {
-    return spacedAnswer(ring, a, b, point, [sweep] { return sweep; });
+    return spacedAnswer(ring, a, b, point, [&](double reach) { return sweep && separatedAt(ring, reach); });
 }
 
 std::optional<std::int32_t> findFirstMeetingByRuns(std::span<const PlyvetXY> ring, std::int32_t& a,
@@ -676,8 +680,9 @@ std::optional<std::int32_t> findFirstMeetingByRuns(std::span<const PlyvetXY> rin
 }
 
 // Small rings are first asked whether they are spaced: all of them by the
-// proof from their centre, which costs less than the box search, and those
-// that turn back often (combs) also by the separation sweep. Large rings of
+// proof from their centre, which costs less than the box search; where that
+// fails, by the proof by runs in X (crossing_chains.h), and those that turn
+// back often (combs) also by the separation sweep. Large rings of
 // short monotone runs are asked by the proof by runs in X (crossing_chains.h),
 // which settles combs along X and other rings of few long runs in X in about
 // two passes and declines at once where the runs are many, and then by the
@@ -696,7 +701,10 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
 
     try {
         if (n <= kSpacedRingMaximum) {
-            if (const auto found = spacedAnswer(ring, a, b, point, [&] { return turnsOften(ring); })) return *found;
+            const auto otherwise = [&](double reach) {
+                return onlyNeighboursMeetByRuns(ring) || (turnsOften(ring) && separatedAt(ring, reach));
+            };
+            if (const auto found = spacedAnswer(ring, a, b, point, otherwise)) return *found;
         } else if (shortRuns(ring)) {
             if (const auto found = findFirstMeetingByRuns(ring, a, b, point)) return *found;
             if (const auto found = findFirstMeetingSpaced(ring, a, b, point, false)) return *found;

@@ -554,6 +554,17 @@ TEST(CrossingOracle, HugeTinyAndNonFiniteCoordinates) {
         for (PlyvetXY& p : ring) p = {p.x * 1e-300, p.y};
         oracle.check("tiny", ring, random, 4);
     }
+    // X steps so small (down to subnormal ones) against Y steps so large that
+    // slopes leave the double range: line records that say nothing of where
+    // their edges lie, which the pair test still takes at their word.
+    static constexpr double kSqueezes[] = {1e-250, 1e-300, 1e-308, 1e-310, 1e-315};
+    for (int i = 0; i < 300; ++i) {
+        Ring ring = starShaped(random, pick(random, 4, 80), 300.0, pick(random, 0, 1) ? -1 : 0);
+        const double squeeze = kSqueezes[static_cast<std::size_t>(i) % std::size(kSqueezes)];
+        for (PlyvetXY& p : ring) p.x *= squeeze;
+        if (i % 3 == 0) ring[0].y = ring[2].y + 1.0;
+        oracle.check("steep beyond range", ring, random, 4);
+    }
     const PlyvetXY specials[] = {{nan, 0},   {0, nan},   {inf, 0},
                                  {0, -inf},  {inf, inf}, {1e308, -1e308}};
     for (int i = 0; i < 300; ++i) {

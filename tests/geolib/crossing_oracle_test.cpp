@@ -699,22 +699,31 @@ TEST(CrossingOracle, LargeRingsOfShortRunsAgreeWithThePlainScan) {
     EXPECT_EQ(chosen.differences(), 0);
 }
 
+// The generated families, then `count` spike rings of up to `mostSpikes`
+// spikes with each fault in turn, every other one far from the origin when
+// `farOrigin`.
+void checkGeneratedAndSpikeRings(Oracle& oracle, Random& random, int count, std::int32_t mostSpikes,
+                                 bool farOrigin) {
+    checkGeneratedRings(oracle, random);
+    for (int i = 0; i < count; ++i) {
+        const int decimals = pick(random, 2, 5);
+        const bool far = farOrigin && i % 2 == 0;
+        Ring ring = spikeRing(random, pick(random, 12, mostSpikes), uniform(random, 5.0, 500.0),
+                              uniform(random, 0.05, 0.9), decimals,
+                              PlyvetXY{far ? 3.5e6 : 0.0, far ? 5.8e6 : 0.0});
+        putInto(random, ring, static_cast<SpikeFault>(i % static_cast<int>(SpikeFault::Count)),
+                decimals);
+        oracle.check("spikes", ring, random, 3);
+    }
+}
+
 // The spaced-ring answer on its own, on every generated family and on spike
 // rings: it declines wherever two edges that share no vertex come near, and
 // must agree with the plain scan bit for bit wherever it answers.
 TEST(CrossingOracle, SpacedRingAnswerMatchesThePlainScan) {
     Random random(20261207);
     Oracle oracle(spaced);
-    checkGeneratedRings(oracle, random);
-    for (int i = 0; i < 600; ++i) {
-        const int decimals = pick(random, 2, 5);
-        Ring ring = spikeRing(random, pick(random, 12, 200), uniform(random, 5.0, 500.0),
-                              uniform(random, 0.05, 0.9), decimals,
-                              PlyvetXY{i % 2 ? 0.0 : 3.5e6, i % 2 ? 0.0 : 5.8e6});
-        putInto(random, ring, static_cast<SpikeFault>(i % static_cast<int>(SpikeFault::Count)),
-                decimals);
-        oracle.check("spikes", ring, random, 3);
-    }
+    checkGeneratedAndSpikeRings(oracle, random, 600, 200, true);
     std::printf("%d rings, %d calls, %d findings, %d declined\n", oracle.rings(), oracle.calls(),
                 oracle.findings(), oracle.declined());
     EXPECT_GT(oracle.calls() - oracle.declined(), 2000);  // it answered often
@@ -776,14 +785,7 @@ Ring monotoneRing(Random& random, std::int32_t n, double scale, double squeeze) 
 TEST(CrossingOracle, ProofByRunsMatchesThePlainScan) {
     Random random(20261208);
     Oracle oracle(byRuns);
-    checkGeneratedRings(oracle, random);
-    for (int i = 0; i < 300; ++i) {
-        const int decimals = pick(random, 2, 5);
-        Ring ring = spikeRing(random, pick(random, 12, 100), uniform(random, 5.0, 500.0),
-                              uniform(random, 0.05, 0.9), decimals, PlyvetXY{0.0, 0.0});
-        putInto(random, ring, static_cast<SpikeFault>(i % static_cast<int>(SpikeFault::Count)), decimals);
-        oracle.check("spikes", ring, random, 3);
-    }
+    checkGeneratedAndSpikeRings(oracle, random, 300, 100, false);
     const int generic = oracle.calls();
     const int genericDeclined = oracle.declined();
     for (int i = 0; i < 1500; ++i) {

@@ -10,9 +10,10 @@
 // Promises checked beyond the sanitizers: the result code is -1, 0, 2 or
 // 3; "no finding" sets a and b to 0 and leaves the point alone; -1 leaves
 // all three alone; a finding names two edges of the ring; the export gives
-// the plain scan's answer bit for bit; and so does the sweep over X on its
-// own wherever it answers (the export only takes it for rings far larger
-// than a fuzz input, whose boxes overlap by the thousand).
+// the plain scan's answer bit for bit; and so do the sweep over X, the
+// spaced-ring answer and the proof by runs in X on their own wherever they
+// answer (the export takes the sweep only for rings far larger than a fuzz
+// input, whose boxes overlap by the thousand).
 
 #include "fuzz/fuzz_input.h"
 #include "fuzz/scratch.h"
@@ -127,5 +128,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return geolib::core::findFirstMeetingSpaced(r, sa, sb, found);
         },
         "the spaced-ring answer differs from the plain scan");
+    compareAlone("runs", geolib::core::findFirstMeetingByRuns, "the proof by runs gives another answer than the plain scan");
     return 0;
 }

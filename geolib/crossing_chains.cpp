@@ -41,6 +41,7 @@
 // their order would dominate.
 
 #include "geolib/crossing_chains.h"
+#include "geolib/crossing_pair.h"
 #include "geolib/crossing_sweep.h"
 
 #include <algorithm>
@@ -79,14 +80,11 @@ public:
     // Cuts the ring into runs and measures G; false on a zero-length edge,
     // too many runs, or a coordinate that is not finite or too large.
     bool cut() {
-        const auto direction = [&](std::int32_t k) {
-            const double from = ring_[k].x, to = ring_[wrap(k + 1)].x;
-            return (to > from) - (to < from);
-        };
+        const auto directionX = [&](std::int32_t k) { return direction(ring_[k].x, ring_[wrap(k + 1)].x); };
         // Start where a run starts, so that none wraps past the start.
         std::int32_t start = 0;
         for (std::int32_t k = 0; k < n_; ++k)
-            if (direction(k) != direction(k == 0 ? n_ - 1 : k - 1)) {
+            if (directionX(k) != directionX(k == 0 ? n_ - 1 : k - 1)) {
                 start = k;
                 break;
             }
@@ -139,7 +137,7 @@ public:
         for (std::int32_t v = 0; v < static_cast<std::int32_t>(verticals_.size()); ++v)
             events.push_back({verticals_[v].x, 1, v});
         std::sort(events.begin(), events.end());
-        pairs_.assign(runs_.size(), Pair{});
+        pairFrom_.assign(runs_.size(), 0.0);
 
         for (std::size_t i = 0; i < events.size();) {
             const double x = events[i].x;
@@ -192,27 +190,31 @@ private:
     // Y of run r at x in its X range; exact at its vertices.
     double yAt(std::int32_t r, double x) const {
         const Run& run = runs_[r];
-        const std::int32_t t = edgeAt(run, x);
-        const PlyvetXY& p = ring_[vertexAt(run, t)];
-        const PlyvetXY& q = ring_[vertexAt(run, t + 1)];
-        if (x == p.x) return p.y;
-        if (x == q.x) return q.y;
-        return p.y + (x - p.x) * ((q.y - p.y) / (q.x - p.x));
+        return Walker(*this, run, edgeAt(run, x)).y(x);
     }
 
     // --- the runs present, in order, and the pairs next to each other ---
 
-    struct Pair {
-        double from = 0.0;  // the X where run r and the run above it became neighbours
-    };
+    // The first place in the order whose run lies at `y` or above at x.
+    std::size_t firstAtOrAbove(double y, double x) const {
+        std::size_t lo = 0, hi = active_.size();
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (yAt(active_[mid], x) < y)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
 
     // The run at place i and the run above it became neighbours at x.
-    void formPair(std::size_t i, double x) { pairs_[active_[i]].from = x; }
+    void formPair(std::size_t i, double x) { pairFrom_[static_cast<std::size_t>(active_[i])] = x; }
 
     // The run at place i and the run above it part at x: walked from where they formed.
     bool partPair(std::size_t i, double x) const {
         const std::int32_t u = active_[i], v = active_[i + 1];
-        return walkPair(u, v, pairs_[u].from, x, 1.0);
+        return walkPair(u, v, pairFrom_[static_cast<std::size_t>(u)], x, 1.0);
     }
 
     // Run r begins at x: it must keep G from every run present but the one
@@ -221,16 +223,7 @@ private:
         const Run& run = runs_[r];
         const std::int32_t vertex = leftVertex(run);
         const double y = ring_[vertex].y;
-        // The first place whose run lies at y - G or above.
-        std::size_t lo = 0, hi = active_.size();
-        while (lo < hi) {
-            const std::size_t mid = lo + (hi - lo) / 2;
-            if (yAt(active_[mid], x) < y - gap_)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        std::size_t at = lo;
+        std::size_t at = firstAtOrAbove(y - gap_, x);
         if (at < active_.size() && !(yAt(active_[at], x) > y + gap_)) {
             // Only its partner may come that close, and only one run shares its vertex.
             const std::int32_t partner = active_[at];
@@ -283,15 +276,7 @@ private:
         if (group_.size() > kVerticalsOnOneX) return false;
         for (std::size_t i = 0; i < group_.size(); ++i) {
             const Vertical& v = verticals_[group_[i]];
-            std::size_t lo = 0, hi = active_.size();
-            while (lo < hi) {
-                const std::size_t mid = lo + (hi - lo) / 2;
-                if (yAt(active_[mid], x) < v.ylo - gap_)
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            for (std::size_t m = lo; m < active_.size() && !(yAt(active_[m], x) > v.yhi + gap_); ++m) {
+            for (std::size_t m = firstAtOrAbove(v.ylo - gap_, x); m < active_.size() && !(yAt(active_[m], x) > v.yhi + gap_); ++m) {
                 // Runs ending at one of its vertices end with its neighbouring edges.
                 const Run& run = runs_[active_[m]];
                 const std::int32_t l = leftVertex(run), h = rightVertex(run);
@@ -403,7 +388,7 @@ private:
     std::vector<Run> runs_;
     std::vector<Vertical> verticals_;
     std::vector<std::int32_t> active_;  // runs present, by Y
-    std::vector<Pair> pairs_;           // per run: its pair with the run above it
+    std::vector<double> pairFrom_;      // per run: the X where it and the run above became neighbours
     std::vector<std::int32_t> group_;   // vertical edges on one X
 };
 

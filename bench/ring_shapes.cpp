@@ -54,10 +54,13 @@ std::vector<PlyvetXY> spikes(std::int32_t n, double spacing) {
     return around(n, r, [](double, std::int32_t i) { return i % 2 == 0 ? 1.0 : 0.8; });
 }
 
-std::vector<PlyvetXY> spiral(std::int32_t n, double spacing) {
+// The benchmark spiral's turns: more for more points, each turn still
+// drawn with many of them.
+double spiralTurns(std::int32_t n) { return std::max(2.0, std::sqrt(static_cast<double>(n / 2)) / 8.0); }
+
+std::vector<PlyvetXY> spiral(std::int32_t n, double spacing, double turns) {
     // Arm radius c * θ, the way back c * (θ + π); half the points on each arm.
     const std::int32_t half = n / 2;
-    const double turns = std::max(2.0, std::sqrt(static_cast<double>(half)) / 8.0);
     const double theta0 = kTwoPi, theta1 = kTwoPi * (1.0 + turns);
     // Arc length of the outer arm is about c * (θ1² - θ0²) / 2: spacing apart.
     const double c = spacing * half / ((theta1 * theta1 - theta0 * theta0) / 2.0);
@@ -123,10 +126,16 @@ std::vector<PlyvetXY> makeRing(Shape shape, std::int32_t n, std::uint64_t seed, 
     case Shape::Smooth: ring = smooth(n, spacing); break;
     case Shape::Star: ring = star(n, spacing); break;
     case Shape::Spikes: ring = spikes(n, spacing); break;
-    case Shape::Spiral: ring = spiral(n, spacing); break;
+    case Shape::Spiral: ring = spiral(n, spacing, spiralTurns(n)); break;
     case Shape::Zigzag: ring = zigzag(n, spacing); break;
     case Shape::RandomWalk: ring = randomWalk(n, spacing, seed); break;
     }
+    if (decimals >= 0) roundRing(ring, decimals);
+    return ring;
+}
+
+std::vector<PlyvetXY> makeSpiral(std::int32_t n, double turns, double spacing, int decimals) {
+    std::vector<PlyvetXY> ring = spiral(std::max(n, 8), spacing, std::max(turns, 1.0));
     if (decimals >= 0) roundRing(ring, decimals);
     return ring;
 }

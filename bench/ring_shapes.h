@@ -32,6 +32,10 @@ inline constexpr Shape kAllShapes[] = {Shape::Smooth, Shape::Star,   Shape::Spik
 std::vector<PlyvetXY> makeRing(Shape shape, std::int32_t n, std::uint64_t seed,
                                double spacing = 1.0, int decimals = 3);
 
+// The spiral of makeRing with a given number of turns (at least 1) instead
+// of the benchmark's: simple while each turn keeps a few dozen points.
+std::vector<PlyvetXY> makeSpiral(std::int32_t n, double turns, double spacing = 1.0, int decimals = 3);
+
 // Moves one vertex a few places before the end so that the edge leaving it
 // crosses an edge two places earlier: a ring whose first finding comes late
 // in the scan. Round the ring again when it must stay on its decimals.

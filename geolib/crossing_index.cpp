@@ -568,6 +568,31 @@ bool shortRuns(std::span<const PlyvetXY> ring) {
     return turnsBackOften(ring, std::max<std::int64_t>(1, static_cast<std::int64_t>(ring.size()) / kRunSamples), true);
 }
 
+// How many times a vertical line meets the ring, on average over its X
+// range, judged on the polygon of kRunSamples vertices spread evenly over
+// it: about 2 for a round outline, the number of windings twice over for a
+// spiral. Where many of its long runs lie over each other, the box search
+// compares stretches of chains by the dozen at every edge, and the proof by
+// runs (one walk per pair of runs next to each other) costs less. Only the
+// choice of the way depends on it, never the answer.
+constexpr double kDeepOverlap = 32.0;
+
+bool overlapsDeeply(std::span<const PlyvetXY> ring) {
+    const auto n = static_cast<std::int64_t>(ring.size());
+    const std::int64_t step = std::max<std::int64_t>(1, n / kRunSamples);
+    double low = ring[0].x, high = ring[0].x, travelled = 0.0, previous = ring[0].x;
+    for (std::int64_t k = step;; k += step) {
+        const double x = ring[static_cast<std::size_t>(k < n ? k : 0)].x;
+        travelled += std::fabs(x - previous);
+        previous = x;
+        low = std::min(low, x);
+        high = std::max(high, x);
+        if (k >= n) break;
+    }
+    // Also false for a ring without X extent or with a coordinate that is not finite.
+    return travelled > kDeepOverlap * (high - low);
+}
+
 // The plain scan's answer on a ring where only neighbouring edges can meet
 // and no vertex repeats another: the neighbouring pairs in scan order from
 // the resume position, (0, 1), (0, n - 1), (1, 2), (2, 3), ...
@@ -593,31 +618,39 @@ std::int32_t neighbourAnswer(std::span<const PlyvetXY> ring, std::int32_t& a, st
             return reportPairFinding(PairFinding{ia, ib, *found}, a, b, point);
         return std::nullopt;
     };
-    // Neighbours only meet where X turns back or stays (neighboursMayMeet
-    // asks that first): at vertex k + 1, edges k and k + 1 run opposite ways
-    // in X or both keep it (every coordinate is finite here).
-    const auto backOrStay = [](double x0, double x1, double x2) {
-        return x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
-    };
-    const auto xAt = [&](std::int32_t k) { return ring[k < n ? k : k - n].x; };
     std::int32_t ia = startA;
     if (ia <= n - 2) {
         // The first edge alone may start at a resume position, and only
         // edge 0 has the closing edge for a neighbour.
         const std::int32_t firstB = resumed ? b : ia + 1;
-        if (backOrStay(xAt(ia), xAt(ia + 1), xAt(ia + 2)) && ia + 1 >= firstB && neighboursMayMeet(ring, ia))
+        if (ia + 1 >= firstB && neighboursMayMeet(ring, ia))
             if (const auto found = meet(ia, ia + 1)) return *found;
         if (ia == 0 && n - 1 >= firstB && neighboursMayMeet(ring, n - 1))
             if (const auto found = meet(0, n - 1)) return *found;
         ++ia;
     }
     // The rest in one run, the X values of vertices ia .. ia + 2 handed on.
+    // Neighbours only meet where X turns back or stays (neighboursMayMeet
+    // asks that first): at vertex ia + 1, edges ia and ia + 1 run opposite
+    // ways in X or both keep it (every coordinate is finite here). Where X
+    // turns at vertex after vertex (spikes), each edge's turn is formed once.
+    const auto backOrStay = [](double x0, double x1, double x2) {
+        return x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
+    };
     if (ia <= n - 2) {
-        double x0 = xAt(ia), x1 = xAt(ia + 1);
+        double x0 = ring[ia].x, x1 = ring[ia + 1].x;
+        std::int32_t turned = -1;  // the edge whose turn is in `after`
+        EdgeTurn after{};
         for (; ia <= n - 2; ++ia) {
-            const double x2 = xAt(ia + 2);
-            if (backOrStay(x0, x1, x2) && neighboursMayMeet(ring, ia))
-                if (const auto found = meet(ia, ia + 1)) return *found;
+            const PlyvetXY& r = ring[ia + 2 < n ? ia + 2 : 0];
+            const double x2 = r.x;
+            if (backOrStay(x0, x1, x2)) {
+                const EdgeTurn edge = turned == ia ? after : edgeTurn(ring[ia], ring[ia + 1]);
+                after = edgeTurn(ring[ia + 1], r);
+                turned = ia + 1;
+                if (neighboursMayMeet(edge, after))
+                    if (const auto found = meet(ia, ia + 1)) return *found;
+            }
             x0 = x1;
             x1 = x2;
         }
@@ -682,17 +715,17 @@ std::optional<std::int32_t> findFirstMeetingByRuns(std::span<const PlyvetXY> rin
 // Small rings are first asked whether they are spaced: all of them by the
 // proof from their centre, which costs less than the box search; where that
 // fails, by the proof by runs in X (crossing_chains.h), and those that turn
-// back often (combs) also by the separation sweep. Large rings of
-// short monotone runs are asked by the proof by runs in X (crossing_chains.h),
-// which settles combs along X and other rings of few long runs in X in about
-// two passes and declines at once where the runs are many, and then by the
-// proof from their centre: it settles wavy and spiky outlines around a centre
-// in one pass, where the box search compares their many short chains (and
-// thin spikes by the thousand), and when it fails it has cost a pass. Then
-// the box search; at
-// box pairs by the thousand per edge (thin spikes around one centre) the
-// sweep, which proves most edges apart without pairing them; when it gives
-// up too, the box search runs to its end.
+// back often (combs) also by the separation sweep. Large rings of short
+// monotone runs, and those whose long runs lie over each other many deep
+// (spirals), are asked by the proof by runs in X, which settles combs along
+// X and other rings of few long runs in X in about two passes and declines
+// at once where the runs are many. Rings of short runs are then asked by the
+// proof from their centre: it settles wavy and spiky outlines around a
+// centre in one pass, where the box search compares their many short chains
+// (and thin spikes by the thousand), and when it fails it has cost a pass.
+// Then the box search; at box pairs by the thousand per edge (thin spikes
+// around one centre) the sweep, which proves most edges apart without
+// pairing them; when it gives up too, the box search runs to its end.
 std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_t& a,
                                      std::int32_t& b, PlyvetXY& point) {
     const auto n = static_cast<std::int32_t>(ring.size());
@@ -705,9 +738,10 @@ std::int32_t findFirstMeetingIndexed(std::span<const PlyvetXY> ring, std::int32_
                 return onlyNeighboursMeetByRuns(ring) || (turnsOften(ring) && separatedAt(ring, reach));
             };
             if (const auto found = spacedAnswer(ring, a, b, point, otherwise)) return *found;
-        } else if (shortRuns(ring)) {
+        } else if (const bool shortRunsRing = shortRuns(ring); shortRunsRing || overlapsDeeply(ring)) {
             if (const auto found = findFirstMeetingByRuns(ring, a, b, point)) return *found;
-            if (const auto found = findFirstMeetingSpaced(ring, a, b, point, false)) return *found;
+            if (shortRunsRing)
+                if (const auto found = findFirstMeetingSpaced(ring, a, b, point, false)) return *found;
         }
     } catch (const std::bad_alloc&) {
         // the box search needs less memory

@@ -51,7 +51,22 @@ std::int32_t reportPairFinding(const std::optional<PairFinding>& found, std::int
 // -1, 0 or 1 as `to` lies below, at or above `from`.
 inline int direction(double from, double to) { return (to > from) - (to < from); }
 
-// Whether the line records of the sloped edges p -> q and q -> r surely
+// What the tests below use of one edge p -> q, formed once where a loop
+// hands it on from one vertex to the next.
+struct EdgeTurn {
+    double dx, dy;  // q - p
+    int sx, sy;     // direction(p, q) in X and in Y
+    bool moderate;  // slope far from the ends of the double range (see below)
+};
+
+inline EdgeTurn edgeTurn(const PlyvetXY& p, const PlyvetXY& q) {
+    const double dx = q.x - p.x, dy = q.y - p.y;
+    const double adx = std::fabs(dx), ady = std::fabs(dy);
+    return {dx, dy, direction(p.x, q.x), direction(p.y, q.y),
+            ady <= 0x1p+500 * adx && (ady == 0.0 || ady >= 0x1p-500 * adx)};
+}
+
+// Whether the line records of the sloped edges a (p -> q) and b (q -> r) surely
 // hold different slopes. Each slope is rounded once from a long double
 // quotient of long double differences, so it is within 2^-52.9 of the exact
 // slope, relatively; exact slopes further apart than 2^-51 of the sum of
@@ -61,36 +76,32 @@ inline int direction(double from, double to) { return (to > from) - (to < from);
 // stands for that sum; a numerator beyond 2^-48 of it leaves a wide margin.
 // Slopes and products far from the ends of the double range only, so that
 // neither overflow nor gradual underflow spoils a relative bound.
-inline bool slopesSurelyDiffer(const PlyvetXY& p, const PlyvetXY& q, const PlyvetXY& r) {
-    const double dxa = q.x - p.x, dya = q.y - p.y, dxb = r.x - q.x, dyb = r.y - q.y;
-    const double adxa = std::fabs(dxa), adya = std::fabs(dya), adxb = std::fabs(dxb), adyb = std::fabs(dyb);
-    const auto moderate = [](double ady, double adx) {
-        return ady <= 0x1p+500 * adx && (ady == 0.0 || ady >= 0x1p-500 * adx);
-    };
-    if (!moderate(adya, adxa) || !moderate(adyb, adxb)) return false;
-    const double first = dya * dxb, second = dyb * dxa;
+inline bool slopesSurelyDiffer(const EdgeTurn& a, const EdgeTurn& b) {
+    if (!a.moderate || !b.moderate) return false;
+    const double first = a.dy * b.dx, second = b.dy * a.dx;
     const double sizes = std::fabs(first) + std::fabs(second);
     if (!(sizes >= 0x1p-900 && sizes <= 0x1p+900)) return false;
     return std::fabs(first - second) > 0x1p-48 * sizes;
 }
 
-// Whether edge k and the edge after it (edge 0 after the last) can meet at
-// all. Neighbours only meet when edge k + 1 runs back over edge k: both
-// vertical with opposite directions in Y, or on one line record with
-// opposite directions in X (with X running on, the shared end point is a
-// touching of neighbours). Sloped neighbours whose slopes surely differ are
-// on two line records, and the pair test finds nothing for them.
-// Inline: the scans ask it for every vertex.
+// Whether edge a and the edge b after it can meet at all. Neighbours only
+// meet when edge b runs back over edge a: both vertical with opposite
+// directions in Y, or on one line record with opposite directions in X (with
+// X running on, the shared end point is a touching of neighbours). Sloped
+// neighbours whose slopes surely differ are on two line records, and the
+// pair test finds nothing for them.
+inline bool neighboursMayMeet(const EdgeTurn& a, const EdgeTurn& b) {
+    if (a.sx == 0 && b.sx == 0) return a.sy != b.sy;
+    return a.sx == -b.sx && !slopesSurelyDiffer(a, b);
+}
+
+// The same for edge k of the ring and the edge after it (edge 0 after the
+// last). Inline: the scans ask it for every vertex.
 inline bool neighboursMayMeet(std::span<const PlyvetXY> ring, std::int32_t k) {
     const auto n = static_cast<std::int32_t>(ring.size());
     const std::int32_t k1 = k + 1 < n ? k + 1 : 0;
     const std::int32_t k2 = k1 + 1 < n ? k1 + 1 : 0;
-    const PlyvetXY& p = ring[k];
-    const PlyvetXY& q = ring[k1];
-    const PlyvetXY& r = ring[k2];
-    const int sx1 = direction(p.x, q.x), sx2 = direction(q.x, r.x);
-    if (sx1 == 0 && sx2 == 0) return direction(p.y, q.y) != direction(q.y, r.y);
-    return sx1 == -sx2 && !slopesSurelyDiffer(p, q, r);
+    return neighboursMayMeet(edgeTurn(ring[k], ring[k1]), edgeTurn(ring[k1], ring[k2]));
 }
 
 // A resume position the scan can start from: (0, 0), or 0 <= a < b <= n.

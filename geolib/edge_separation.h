@@ -477,12 +477,14 @@ std::optional<CentreView> viewFrom(std::span<const Point> ring, const Centre& ce
         // perpendicular from c falls outside the edge (a nearly radial edge),
         // else the foot. Where rounding puts the foot on the wrong side of an
         // end, the two differ by far less than the bound is cut by.
+        // The nearer end is then the lesser of a2 and b2, never more than the
+        // end the foot falls beyond. Chosen without a branch: on a ring whose
+        // radius wanders (a random walk) the choice flips unpredictably from
+        // edge to edge. An end is lowered to as the quotient r2 / 1, r2 exactly.
         const bool beforeStart = ax * ex + ay * ey >= 0, beyondEnd = bx * ex + by * ey <= 0;
-        if (beforeStart || beyondEnd) {
-            leastRadius2 = std::min(leastRadius2, beforeStart ? a2 : b2);
-        } else {
-            lowerToQuotient(leastRadius2, cross2, ex * ex + ey * ey);
-        }
+        const bool atEnd = beforeStart || beyondEnd;
+        const double endRadius2 = std::min(a2, b2);
+        lowerToQuotient(leastRadius2, atEnd ? endRadius2 : cross2, atEnd ? 1.0 : ex * ex + ey * ey);
         ax = bx;
         ay = by;
         a2 = b2;

@@ -699,6 +699,32 @@ TEST(CrossingOracle, LargeRingsOfShortRunsAgreeWithThePlainScan) {
     EXPECT_EQ(chosen.differences(), 0);
 }
 
+// Spirals of many turns past that size: their long runs lie over each other
+// dozens deep, and the search asks the proof by runs before the box search.
+// Clean (the proof holds, nothing is found), with a late crossing, with a
+// vertex moved near or onto another edge, with a repeated vertex: the
+// export's search gives the plain scan's answers, full and resumed.
+TEST(CrossingOracle, DeepSpiralsAgreeWithThePlainScan) {
+    Random random(4500);
+    Oracle chosen(core::findFirstMeeting);
+    for (const double turns : {20.0, 36.0}) {
+        for (const SpikeFault fault : {SpikeFault::None, SpikeFault::LateCrossing, SpikeFault::TipOnNeighbour,
+                                       SpikeFault::TipNearNeighbour, SpikeFault::SharedTip}) {
+            Ring ring = bench::makeSpiral(4500, turns);
+            if (fault == SpikeFault::None) {
+                EXPECT_EQ(run(byRuns, ring, 0, 0).code, 0) << turns;  // answered: no finding
+                EXPECT_EQ(run(core::findFirstMeetingPlain, ring, 0, 0).code, 0) << turns;
+            }
+            putInto(random, ring, fault, 3);
+            chosen.check("spiral of " + std::to_string(static_cast<int>(turns)) + " turns, fault " +
+                             std::to_string(static_cast<int>(fault)),
+                         ring, random, 1);
+        }
+    }
+    EXPECT_GT(chosen.findings(), 6);
+    EXPECT_EQ(chosen.differences(), 0);
+}
+
 // The generated families, then `count` spike rings of up to `mostSpikes`
 // spikes with each fault in turn, every other one far from the origin when
 // `farOrigin`.

@@ -11,6 +11,7 @@
 #include "pipeline/gis/runtime_error.h"
 #include "pipeline/home.h"
 #include "pipeline/log_file.h"
+#include "pipeline/memory_reuse.h"
 #include "report/html_report.h"
 
 #include <cstdio>
@@ -125,6 +126,7 @@ int runCorrect(app::CommandLine& cl) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    plyvet::keepFreedMemoryForReuse();
     std::vector<std::string> args(argv + 1, argv + argc);
     app::CommandLine cl = app::parseCommandLine(args);
     if (!cl.error.empty()) {

@@ -21,6 +21,7 @@
 #include "bench/alloc_counter.h"
 #include "bench/ring_shapes.h"
 #include "pipeline/gis/geometry.h"
+#include "pipeline/memory_reuse.h"
 #include "pipeline/polygon_repair.h"
 #include "tools/samplegen/parcels.h"
 
@@ -226,6 +227,8 @@ void registerAll() {
 }  // namespace plyvet::bench
 
 int main(int argc, char** argv) {
+    // The allocator as the program sets it up: these loops are the program's.
+    plyvet::keepFreedMemoryForReuse();
     plyvet::bench::registerAll();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

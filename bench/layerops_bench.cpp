@@ -16,6 +16,7 @@
 #include "layerops/overlap_check.h"
 #include "pipeline/gis/geos_ops.h"
 #include "pipeline/log_file.h"
+#include "pipeline/memory_reuse.h"
 #include "tools/samplegen/samplegen.h"
 
 #include <benchmark/benchmark.h>
@@ -206,6 +207,8 @@ void candidatesPlain(benchmark::State& state, int n) {
 }  // namespace plyvet::bench
 
 int main(int argc, char** argv) {
+    // The allocator as the program sets it up: these loops are the program's.
+    plyvet::keepFreedMemoryForReuse();
     using namespace plyvet::bench;
     // PLYVET_BENCH_MAX_SIZE limits the sizes for a quick run.
     int maxSize = 100000;

@@ -19,6 +19,7 @@
 #include "pipeline/correction_run.h"
 #include "pipeline/gis/shapefile.h"
 #include "pipeline/log_file.h"
+#include "pipeline/memory_reuse.h"
 #include "tools/samplegen/parcels.h"
 
 #include <benchmark/benchmark.h>
@@ -220,6 +221,8 @@ void registerAll() {
 }  // namespace plyvet::bench
 
 int main(int argc, char** argv) {
+    // The allocator as the program sets it up: these loops are the program's.
+    plyvet::keepFreedMemoryForReuse();
     if (argc >= 2 && std::strcmp(argv[1], plyvet::bench::kChildFlag) == 0) {
         return plyvet::bench::child(argc, argv);
     }

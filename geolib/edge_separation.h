@@ -237,12 +237,16 @@ bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point
     const double lastCol = static_cast<double>(nx - 1), lastRow = static_cast<double>(ny - 1);
     // Non-decreasing in v: a difference, a product by a positive factor, a
     // clamp and a truncation each keep the order. A factor of 0 means one
-    // column (row); only then can the difference be infinite.
+    // column (row); only then can the difference be infinite. Every v is at
+    // or above the least bound, so the clamped product lies in [0, last]
+    // and truncates through a signed integer, which takes one instruction.
     const auto col = [&](double v) {
-        return toCol == 0.0 ? std::size_t{0} : static_cast<std::size_t>(std::min((v - minX) * toCol, lastCol));
+        return toCol == 0.0 ? std::size_t{0}
+                            : static_cast<std::size_t>(static_cast<std::int64_t>(std::min((v - minX) * toCol, lastCol)));
     };
     const auto row = [&](double v) {
-        return toRow == 0.0 ? std::size_t{0} : static_cast<std::size_t>(std::min((v - minY) * toRow, lastRow));
+        return toRow == 0.0 ? std::size_t{0}
+                            : static_cast<std::size_t>(static_cast<std::int64_t>(std::min((v - minY) * toRow, lastRow)));
     };
 
     // Counting sort of (cell, edge) entries by cell; the entries of a cell

@@ -431,6 +431,54 @@ inline void lowerToQuotient(double& least, double num, double den) {
 template <class Point>
 std::optional<CentreView> viewFrom(std::span<const Point> ring, const Centre& centre, double distance);
 
+// Large rings are first looked at through a sample of their vertices.
+inline constexpr std::size_t kTurnSampleSteps = 1024;
+inline constexpr std::size_t kTurnSampleMinimum = 8 * kTurnSampleSteps;
+
+// Whether a ring of kTurnSampleMinimum vertices or more certainly fails the
+// proof from (cx, cy) on the turns alone, told from about kTurnSampleSteps
+// of its vertices: one in every `step` (about n / kTurnSampleSteps), in ring order
+// and back to vertex 0. The proof sees each vertex as the rounded difference
+// from the centre, the same difference formed here. When it holds, the edges
+// between those differences all turn one way (say left), each by less than
+// half a turn, and together by exactly one turn; a step of the sample then
+// turns by the sum of the turns of its edges, more than none and less than a
+// full turn, and the steps add up to one turn. Only a step of half a turn or
+// more has a cross product that is not positive, and with at least three
+// steps at most one step can be that large. So two steps that turn clearly
+// left and two that turn clearly right (the floating cross product clear of
+// its rounding, as in the proof) rule the proof out, for either way. False
+// for every doubt, and for smaller rings; then the proof itself decides.
+template <class Point>
+bool turnsBothWays(std::span<const Point> ring, double cx, double cy) {
+    const std::size_t n = ring.size();
+    if (n < kTurnSampleMinimum || !std::isfinite(cx) || !std::isfinite(cy)) {
+        return false;
+    }
+    // Odd, so that a comb's sample does not fall on its notches alone.
+    const std::size_t step = (n / kTurnSampleSteps) | 1;
+    std::size_t left = 0, right = 0;
+    double ax = ring[0].x - cx, ay = ring[0].y - cy;
+    for (std::size_t k = step;; k += step) {
+        const Point& q = ring[k < n ? k : 0];
+        const double bx = q.x - cx, by = q.y - cy;
+        const double l = ax * by, r = ay * bx;
+        const double cross = l - r;
+        const bool clear = std::fabs(cross) > 0x1p-40 * (std::fabs(l) + std::fabs(r));
+        left += clear && cross > 0;
+        right += clear && cross < 0;
+        if (k >= n) {
+            break;
+        }
+        ax = bx;
+        ay = by;
+    }
+    return left >= 2 && right >= 2;
+}
+
+template <class Point>
+std::optional<CentreView> viewFromEveryEdge(std::span<const Point> ring, const Centre& centre, double distance);
+
 template <class Point>
 std::optional<CentreView> viewFromCentre(std::span<const Point> ring, double distance) {
     Centre centre;
@@ -441,9 +489,21 @@ std::optional<CentreView> viewFromCentre(std::span<const Point> ring, double dis
 }
 
 // The proof from a centre gathered by the caller, who passes over the ring
-// anyway: add() took every vertex in ring order.
+// anyway: add() took every vertex in ring order. A large ring the sample
+// rules out costs no pass of its own.
 template <class Point>
 std::optional<CentreView> viewFrom(std::span<const Point> ring, const Centre& centre, double distance) {
+    const std::size_t n = ring.size();
+    if (n >= kTurnSampleMinimum &&
+        turnsBothWays(ring, centre.sumX / static_cast<double>(n), centre.sumY / static_cast<double>(n))) {
+        return std::nullopt;
+    }
+    return viewFromEveryEdge(ring, centre, distance);
+}
+
+// The proof itself, edge by edge.
+template <class Point>
+std::optional<CentreView> viewFromEveryEdge(std::span<const Point> ring, const Centre& centre, double distance) {
     const std::size_t n = ring.size();
     if (n < 4 || !std::isfinite(distance) || distance < 0.0) {
         return std::nullopt;

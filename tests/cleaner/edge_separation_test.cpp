@@ -194,6 +194,96 @@ TEST(EdgeSeparation, SeenFromCentreOnlyWhenEveryPairIsApart) {
     EXPECT_TRUE(edgesApart(comb, 0.1));  // the sweep proves the comb
 }
 
+// The sample that spares large rings the proof from the centre rules out
+// only rings the proof fails: on large radial outlines the proof settles,
+// turning either way, with their centre far out and their vertices crowded
+// into a narrow sector, so that one step of the sample spans more than half
+// a turn (a single step that turns the wrong way is allowed). It does rule
+// out the rings it is for: spirals, combs and rings wound twice.
+TEST(EdgeSeparation, TurnSampleRulesOutOnlyRingsTheProofFails) {
+    using geolib::separation_detail::Centre;
+    using geolib::separation_detail::kTurnSampleMinimum;
+    using geolib::separation_detail::turnsBothWays;
+    using geolib::separation_detail::viewFromEveryEdge;
+    std::mt19937 random(29);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const auto centreOf = [](const Ring& ring) {
+        Centre centre;
+        for (const Point& p : ring) centre.add(p.x, p.y);
+        return centre;
+    };
+    const auto sampleRulesOut = [&](const Ring& ring) {
+        const Centre centre = centreOf(ring);
+        const double n = static_cast<double>(ring.size());
+        return turnsBothWays<Point>(ring, centre.sumX / n, centre.sumY / n);
+    };
+    int proved = 0, wrongWaySteps = 0;
+    for (int k = 0; k < 40; ++k) {
+        const std::size_t n = kTurnSampleMinimum + static_cast<std::size_t>(k) * 397;
+        const Point origin{k % 2 == 0 ? 0.0 : 3500000.0, k % 2 == 0 ? 0.0 : 5800000.0};
+        // Evenly around; or all but two vertices on a narrow arc about the
+        // centre, then one far out at a third of a turn further and one that
+        // brings the mean back to the centre, so that the last step of the
+        // sample spans most of a turn.
+        const bool crowded = k % 3 != 0;
+        Ring ring;
+        for (std::size_t v = 0; v < (crowded ? n - 2 : n); ++v) {
+            const double angle = crowded ? 0.3 * static_cast<double>(v) / static_cast<double>(n - 3)
+                                         : 2 * std::numbers::pi * static_cast<double>(v) / static_cast<double>(n);
+            const double radius = (crowded ? 1 : 100) * (1 - 0.01 * unit(random));
+            ring.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+        }
+        if (crowded) {
+            const double far = static_cast<double>(n) / 2, angle = 0.3 + 2 * std::numbers::pi / 3;
+            ring.push_back({far * std::cos(angle), far * std::sin(angle)});
+            Point sum{0, 0};
+            for (const Point& p : ring) sum = {sum.x + p.x, sum.y + p.y};
+            ring.push_back({-sum.x, -sum.y});
+        }
+        for (Point& p : ring) p = {p.x + origin.x, p.y + origin.y};
+        if (k % 4 >= 2) std::reverse(ring.begin(), ring.end());
+        const bool settled = viewFromEveryEdge<Point>(ring, centreOf(ring), 1e-6).has_value();
+        proved += settled;
+        if (settled) {
+            EXPECT_FALSE(sampleRulesOut(ring)) << "ring " << k;
+        }
+        // Whether a step of the sample spans more than half a turn, seen from the mean.
+        const Centre centre = centreOf(ring);
+        const double cx = centre.sumX / static_cast<double>(n), cy = centre.sumY / static_cast<double>(n);
+        const std::size_t step = (n / geolib::separation_detail::kTurnSampleSteps) | 1;
+        const bool left = !std::signbit((ring[step].x - cx) * (ring[0].y - cy) - (ring[step].y - cy) * (ring[0].x - cx));
+        for (std::size_t v = 0; v < n; v += step) {
+            const Point a = ring[v], b = ring[v + step < n ? v + step : 0];
+            const double cross = (a.x - cx) * (b.y - cy) - (a.y - cy) * (b.x - cx);
+            if (settled && (left ? cross > 0 : cross < 0)) {
+                ++wrongWaySteps;
+                break;
+            }
+        }
+    }
+    EXPECT_GT(proved, 30);
+    EXPECT_GT(wrongWaySteps, 15);
+
+    std::vector<Ring> folded;
+    for (const bench::Shape shape : {bench::Shape::Spiral, bench::Shape::Zigzag}) {
+        folded.push_back(ringOf(bench::makeRing(shape, static_cast<std::int32_t>(kTurnSampleMinimum) + 1000, 1)));
+    }
+    Ring twice;
+    for (std::size_t v = 0; v < kTurnSampleMinimum; ++v) {
+        const double angle = 4 * std::numbers::pi * static_cast<double>(v) / static_cast<double>(kTurnSampleMinimum);
+        twice.push_back({std::cos(angle) * (100 + 0.001 * static_cast<double>(v)),
+                         std::sin(angle) * (100 + 0.001 * static_cast<double>(v))});
+    }
+    folded.push_back(twice);
+    for (std::size_t r = 0; r < folded.size(); ++r) {
+        EXPECT_FALSE(viewFromEveryEdge<Point>(folded[r], centreOf(folded[r]), 1e-6).has_value()) << r;
+        EXPECT_EQ(sampleRulesOut(folded[r]), r < 2) << r;  // wound twice, it still turns one way
+    }
+    // Below the sample's minimum the proof always decides.
+    const Ring small = ringOf(bench::makeRing(bench::Shape::Spiral, 5000, 1));
+    EXPECT_FALSE(sampleRulesOut(small));
+}
+
 // The smallest maximum-norm distance between an edge of one ring and an
 // edge of the other; crossing edges give 0.
 double closestAcross(const Ring& one, const Ring& other) {

@@ -134,31 +134,32 @@ bool apartSwept(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>
         sortByRuns(order, other, bounds);
     }
     std::size_t work = 0;
-    // The edges still within reach in x, as columns: the scan over them runs
-    // without branches (boxes that meet in y are rare and are collected
-    // first), dropping those that fell behind as it goes.
-    std::vector<double> activeRight, activeLow, activeHigh;
-    std::vector<std::uint32_t> activeEdge, meeting;
+    // The edges still within reach in x: the scan over them runs without
+    // branches (boxes that meet in y are rare and are collected first),
+    // dropping those that fell behind as it goes. Both tables only grow, so
+    // the loop does not allocate once they have reached the most edges
+    // within reach at once.
+    struct Active {
+        double right, lo, hi;
+        std::uint32_t edge;
+    };
+    std::vector<Active> active(16);
+    std::vector<std::uint32_t> meeting(16);
+    std::size_t count = 0;
     for (const auto& [left, edge] : order) {
         const EdgeBox& box = boxes[edge];
         const double high = box.yhi + reach;
-        const std::size_t count = activeEdge.size();
-        meeting.resize(count);
         std::size_t kept = 0, met = 0;
-        double* right = activeRight.data();
-        double* lo = activeLow.data();
-        double* hi = activeHigh.data();
-        std::uint32_t* id = activeEdge.data();
-        for (std::size_t a = 0; a < count; ++a) {
+        Active* const a = active.data();
+        std::uint32_t* const meets = meeting.data();
+        for (std::size_t k = 0; k < count; ++k) {
+            const Active e = a[k];
             // Every later box starts further right: one that ended before
             // reach of this one meets none of them.
-            const bool within = !(right[a] + reach < left);
-            const bool inY = !(lo[a] > high) && !(box.ylo > hi[a] + reach);
-            right[kept] = right[a];
-            lo[kept] = lo[a];
-            hi[kept] = hi[a];
-            id[kept] = id[a];
-            meeting[met] = id[a];
+            const bool within = !(e.right + reach < left);
+            const bool inY = !(e.lo > high) && !(box.ylo > e.hi + reach);
+            a[kept] = e;
+            meets[met] = e.edge;
             met += static_cast<std::size_t>(within && inY);
             kept += static_cast<std::size_t>(within);
         }
@@ -167,18 +168,16 @@ bool apartSwept(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>
             return false;
         }
         for (std::size_t m = 0; m < met; ++m) {
-            if (!pairApart(ends, std::min(meeting[m], edge), std::max(meeting[m], edge), reach)) {
+            if (!pairApart(ends, std::min(meets[m], edge), std::max(meets[m], edge), reach)) {
                 return false;
             }
         }
-        activeRight.resize(kept);
-        activeLow.resize(kept);
-        activeHigh.resize(kept);
-        activeEdge.resize(kept);
-        activeRight.push_back(box.xhi);
-        activeLow.push_back(box.ylo);
-        activeHigh.push_back(box.yhi);
-        activeEdge.push_back(edge);
+        if (kept == active.size()) {
+            active.resize(2 * kept);
+            meeting.resize(2 * kept);
+        }
+        active[kept] = {box.xhi, box.ylo, box.yhi, edge};
+        count = kept + 1;
     }
     return true;
 }

@@ -168,7 +168,7 @@ void HtmlReport::fail(const std::string& what) {
 void HtmlReport::fileStarted(const std::string& source) {
     if (!opened_ || !error_.empty()) return;
     try {
-        current_.emplace();
+        current_.emplace(CurrentFile{});
         current_->source = source;
     } catch (const std::exception& e) {
         fail(std::string("Bericht: ") + e.what());

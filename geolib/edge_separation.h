@@ -492,9 +492,8 @@ std::optional<CentreView> viewFromCentre(std::span<const Point> ring, double dis
 // rules out costs no pass of its own.
 template <class Point>
 std::optional<CentreView> viewFrom(std::span<const Point> ring, const Centre& centre, double distance) {
-    const std::size_t n = ring.size();
-    if (n >= kTurnSampleMinimum &&
-        turnsBothWays(ring, centre.sumX / static_cast<double>(n), centre.sumY / static_cast<double>(n))) {
+    const auto n = static_cast<double>(ring.size());
+    if (turnsBothWays(ring, centre.sumX / n, centre.sumY / n)) {
         return std::nullopt;
     }
     return viewFromEveryEdge(ring, centre, distance);

@@ -242,20 +242,19 @@ TEST(EdgeSeparation, TurnSampleRulesOutOnlyRingsTheProofFails) {
         }
         for (Point& p : ring) p = {p.x + origin.x, p.y + origin.y};
         if (k % 4 >= 2) std::reverse(ring.begin(), ring.end());
-        const bool settled = viewFromEveryEdge<Point>(ring, centreOf(ring), 1e-6).has_value();
-        proved += settled;
-        if (settled) {
-            EXPECT_FALSE(sampleRulesOut(ring)) << "ring " << k;
-        }
-        // Whether a step of the sample spans more than half a turn, seen from the mean.
         const Centre centre = centreOf(ring);
         const double cx = centre.sumX / static_cast<double>(n), cy = centre.sumY / static_cast<double>(n);
+        const bool settled = viewFromEveryEdge<Point>(ring, centre, 1e-6).has_value();
+        proved += settled;
+        if (!settled) continue;
+        EXPECT_FALSE(turnsBothWays<Point>(ring, cx, cy)) << "ring " << k;
+        // Whether a step of the sample turns against the ring, seen from the mean.
+        const auto cross = [&](Point a, Point b) { return (a.x - cx) * (b.y - cy) - (a.y - cy) * (b.x - cx); };
         const std::size_t step = (n / geolib::separation_detail::kTurnSampleSteps) | 1;
-        const bool left = !std::signbit((ring[step].x - cx) * (ring[0].y - cy) - (ring[step].y - cy) * (ring[0].x - cx));
+        const bool leftTurning = cross(ring[0], ring[step]) > 0;
         for (std::size_t v = 0; v < n; v += step) {
-            const Point a = ring[v], b = ring[v + step < n ? v + step : 0];
-            const double cross = (a.x - cx) * (b.y - cy) - (a.y - cy) * (b.x - cx);
-            if (settled && (left ? cross > 0 : cross < 0)) {
+            const double turn = cross(ring[v], ring[v + step < n ? v + step : 0]);
+            if (leftTurning ? turn < 0 : turn > 0) {
                 ++wrongWaySteps;
                 break;
             }

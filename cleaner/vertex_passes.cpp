@@ -212,7 +212,10 @@ bool clsPolygonCleaner::ThreePointsOnLineNisMiddle(double x1, double y1, double 
 // needs c + b - a near 0 (a = |12|, b = |23|, c = |13|). In a triangle
 // whose angle at 2 is obtuse, c exceeds a and b, so a + c - b > a and
 // c + b - a > b; one whose angle at 1 is not obtuse has b^2 <= a^2 + c^2,
-// so a + c - b >= ac / (a + c) >= min(a, c) / 2, and likewise at 3. When
+// so a + c - b >= ac / (a + c) >= min(a, c) / 2, and likewise at 3; one
+// whose angle at 1 is at most 120 degrees has b^2 <= a^2 + c^2 + ac, so
+// a + c - b >= ac / (2 (a + c)) >= min(a, c) / 4 (thin spikes, whose ends
+// meet their base at almost a right angle on either side of it). When
 // those lengths clear twice what roundedClose needs to say "no" at once
 // (threshold, rounding unit and the relative slacks of its two values,
 // a + b + c being at most 2 s for s the coordinate differences' sum),
@@ -250,8 +253,19 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
     const bool obtuseAt2 = clear(ux * vx + uy * vy, ux * vx, uy * vy);
     const bool acuteAt1 = clear(ux * wx + uy * wy, ux * wx, uy * wy);
     const bool acuteAt3 = clear(vx * wx + vy * wy, vx * wx, vy * wy);
-    const bool firstApart = (obtuseAt2 && a2 > k2) || (acuteAt1 && std::min(a2, c2) > 4.0 * k2);
-    const bool thirdApart = (obtuseAt2 && b2 > k2) || (acuteAt3 && std::min(b2, c2) > 4.0 * k2);
+    // An angle of at most 120 degrees: the dot product, less its rounding,
+    // no lower than minus half the product of the sides, compared squared;
+    // 4.01 for 4 covers the rounding of the squared lengths many times over.
+    const auto notWide = [](double dot, double p, double q, double s2, double t2) {
+        const double low = dot - 0x1p-40 * (std::fabs(p) + std::fabs(q));
+        return low >= 0.0 || 4.01 * low * low < s2 * t2;
+    };
+    const auto endApart = [&](bool acute, double side2, double dot, double p, double q) {
+        const double shorter2 = std::min(side2, c2);
+        return (acute && shorter2 > 4.0 * k2) || (shorter2 > 16.0 * k2 && notWide(dot, p, q, side2, c2));
+    };
+    const bool firstApart = (obtuseAt2 && a2 > k2) || endApart(acuteAt1, a2, ux * wx + uy * wy, ux * wx, uy * wy);
+    const bool thirdApart = (obtuseAt2 && b2 > k2) || endApart(acuteAt3, b2, vx * wx + vy * wy, vx * wx, vy * wy);
     if (firstApart && thirdApart) {
         return false;
     }

@@ -94,24 +94,53 @@ inline void sortByRuns(std::vector<Keyed>& items, std::vector<Keyed>& other, std
     }
 }
 
-// Each edge's two ends, and the first and last edge of its ring (the pair
-// that closes the ring are neighbours too).
+// Each edge's two ends.
 template <class Point>
 struct Ends {
     const Point* p;
     const Point* q;
-    std::uint32_t first, last;
+};
+
+// Which edges are neighbours: the edges of each ring are numbered on from
+// those of the ring before, and the first and last edge of a ring (the pair
+// that closes it) are neighbours too. Told from the edge numbers alone, so
+// that the pair tests load an edge's ends only for pairs that are not
+// neighbours.
+class RingStarts {
+public:
+    // Each ring's first edge in ascending order, then the number of edges.
+    explicit RingStarts(std::vector<std::uint32_t> starts) : starts_(std::move(starts)) {}
+
+    // For edges i < j.
+    bool neighbours(std::uint32_t i, std::uint32_t j) const {
+        const std::size_t rings = starts_.size() - 1;
+        if (j == i + 1) {
+            // Numbered one after the other: in one ring unless j begins the next.
+            for (std::size_t r = 1; r < rings; ++r) {
+                if (starts_[r] == j) return false;
+            }
+            return true;
+        }
+        for (std::size_t r = 0; r < rings; ++r) {
+            if (starts_[r] == i) return j + 1 == starts_[r + 1];
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::uint32_t> starts_;
 };
 
 // Whether the two edges i < j, which pass the box test, keep their distance:
 // neighbours in one ring share a vertex and are exempt.
 template <class Point>
-bool pairApart(const std::vector<Ends<Point>>& ends, std::uint32_t i, std::uint32_t j, double reach) {
-    const Ends<Point>& e = ends[i];
-    const Ends<Point>& f = ends[j];
-    if (e.first == f.first && (j == i + 1 || (i == e.first && j == e.last))) {
+bool pairApart(const std::vector<Ends<Point>>& ends, const RingStarts& rings, std::uint32_t i, std::uint32_t j,
+               double reach) {
+    if (rings.neighbours(i, j)) {
         return true;
     }
+    const Ends<Point>& e = ends[i];
+    const Ends<Point>& f = ends[j];
     return beyondLine(*e.p, *e.q, *f.p, *f.q, reach) || beyondLine(*f.p, *f.q, *e.p, *e.q, reach);
 }
 
@@ -119,8 +148,8 @@ bool pairApart(const std::vector<Ends<Point>>& ends, std::uint32_t i, std::uint3
 // within reach in x. Costs the edges times the edges a vertical line meets,
 // little for combs and round outlines.
 template <class Point>
-bool apartSwept(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>>& ends, double reach,
-                std::size_t budget) {
+bool apartSwept(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>>& ends, const RingStarts& rings,
+                double reach, std::size_t budget) {
     const std::size_t n = boxes.size();
     // Sorted by the boxes' left ends; the keys travel with the edge numbers
     // only, so the sort moves 16 bytes an entry.
@@ -168,7 +197,7 @@ bool apartSwept(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>
             return false;
         }
         for (std::size_t m = 0; m < met; ++m) {
-            if (!pairApart(ends, std::min(meets[m], edge), std::max(meets[m], edge), reach)) {
+            if (!pairApart(ends, rings, std::min(meets[m], edge), std::max(meets[m], edge), reach)) {
                 return false;
             }
         }
@@ -193,26 +222,23 @@ bool apartSwept(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>
 // cell of the lower left corner of that overlap holds both: the pair is
 // tested there and nowhere else. Cell numbers come from a monotone function
 // of the stored bounds, so the corner's cell lies within both edges' ranges.
+// The stretched bounds are formed again wherever they are needed (the same
+// sums, so the same values) rather than kept: on a large ring the tables of
+// the grid are what its time goes on.
 template <class Point>
-bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>>& ends, double reach,
-                 std::size_t budget) {
+bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point>>& ends, const RingStarts& rings,
+                 double reach, std::size_t budget) {
     const std::size_t n = boxes.size();
-    struct Stretched {
-        double xlo, xhi, ylo, yhi;  // xhi and yhi include the reach
-    };
-    std::vector<Stretched> stretched(n);
     double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
     double sumW = 0.0, sumH = 0.0;
-    for (std::size_t g = 0; g < n; ++g) {
-        const EdgeBox& b = boxes[g];
-        stretched[g] = {b.xlo, b.xhi + reach, b.ylo, b.yhi + reach};
-        const Stretched& s = stretched[g];
-        minX = std::min(minX, s.xlo);
-        maxX = std::max(maxX, s.xhi);
-        minY = std::min(minY, s.ylo);
-        maxY = std::max(maxY, s.yhi);
-        sumW += s.xhi - s.xlo;
-        sumH += s.yhi - s.ylo;
+    for (const EdgeBox& b : boxes) {
+        const double xhi = b.xhi + reach, yhi = b.yhi + reach;
+        minX = std::min(minX, b.xlo);
+        maxX = std::max(maxX, xhi);
+        minY = std::min(minY, b.ylo);
+        maxY = std::max(maxY, yhi);
+        sumW += xhi - b.xlo;
+        sumH += yhi - b.ylo;
     }
     // Columns and rows: cells twice the mean stretched box, no more cells
     // than two an edge. A span or mean that is 0 or not finite gets one
@@ -247,39 +273,47 @@ bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point
         return toRow == 0.0 ? std::size_t{0}
                             : static_cast<std::size_t>(static_cast<std::int64_t>(std::min((v - minY) * toRow, lastRow)));
     };
+    struct Cells {
+        std::size_t c0, c1, r0, r1;
+    };
+    const auto cellsOf = [&](const EdgeBox& b) {
+        return Cells{col(b.xlo), col(b.xhi + reach), row(b.ylo), row(b.yhi + reach)};
+    };
 
     // Counting sort of (cell, edge) entries by cell; the entries of a cell
-    // keep the edge order.
-    std::vector<std::uint32_t> start(nx * ny + 1, 0);
+    // keep the edge order. The counts are summed into the end of each
+    // cell's entries, and the edges, taken from the last, are placed from
+    // there downwards: start[cell] then holds where the cell's entries
+    // begin, start[cells] where they all end.
+    const std::size_t cells = nx * ny;
+    std::vector<std::uint32_t> start(cells + 1, 0);
     std::size_t entries = 0;
-    for (const Stretched& s : stretched) {
-        const std::size_t c0 = col(s.xlo), c1 = col(s.xhi), r0 = row(s.ylo), r1 = row(s.yhi);
+    for (const EdgeBox& b : boxes) {
+        const auto [c0, c1, r0, r1] = cellsOf(b);
         entries += (c1 - c0 + 1) * (r1 - r0 + 1);
         if (entries > budget || entries > 0xFFFFFFFFu) {
             return false;
         }
         for (std::size_t r = r0; r <= r1; ++r) {
-            for (std::size_t c = c0; c <= c1; ++c) ++start[r * nx + c + 1];
+            for (std::size_t c = c0; c <= c1; ++c) ++start[r * nx + c];
         }
     }
-    std::size_t pairs = 0;
-    for (std::size_t cell = 1; cell <= nx * ny; ++cell) {
+    std::size_t pairs = 0, sum = 0;
+    for (std::size_t cell = 0; cell < cells; ++cell) {
         const std::size_t k = start[cell];
         pairs += k * (k - 1) / 2 * static_cast<std::size_t>(k > 1);
-        start[cell] += start[cell - 1];
+        sum += k;
+        start[cell] = static_cast<std::uint32_t>(sum);
     }
+    start[cells] = static_cast<std::uint32_t>(entries);
     if (pairs > budget) {
         return false;
     }
     std::vector<std::uint32_t> member(entries);
-    {
-        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-        for (std::size_t g = 0; g < n; ++g) {
-            const Stretched& s = stretched[g];
-            const std::size_t c0 = col(s.xlo), c1 = col(s.xhi), r0 = row(s.ylo), r1 = row(s.yhi);
-            for (std::size_t r = r0; r <= r1; ++r) {
-                for (std::size_t c = c0; c <= c1; ++c) member[next[r * nx + c]++] = static_cast<std::uint32_t>(g);
-            }
+    for (std::size_t g = n; g-- > 0;) {
+        const auto [c0, c1, r0, r1] = cellsOf(boxes[g]);
+        for (std::size_t r = r0; r <= r1; ++r) {
+            for (std::size_t c = c0; c <= c1; ++c) member[--start[r * nx + c]] = static_cast<std::uint32_t>(g);
         }
     }
     for (std::size_t r = 0; r < ny; ++r) {
@@ -287,17 +321,18 @@ bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point
             const std::size_t cell = r * nx + c;
             for (std::size_t u = start[cell]; u < start[cell + 1]; ++u) {
                 const std::uint32_t i = member[u];
-                const Stretched& a = stretched[i];
+                const EdgeBox& a = boxes[i];
+                const double axhi = a.xhi + reach, ayhi = a.yhi + reach;
                 for (std::size_t v = u + 1; v < start[cell + 1]; ++v) {
                     const std::uint32_t j = member[v];
-                    const Stretched& b = stretched[j];
-                    if (!(a.xlo <= b.xhi && b.xlo <= a.xhi && a.ylo <= b.yhi && b.ylo <= a.yhi)) {
+                    const EdgeBox& b = boxes[j];
+                    if (!(a.xlo <= b.xhi + reach && b.xlo <= axhi && a.ylo <= b.yhi + reach && b.ylo <= ayhi)) {
                         continue;
                     }
                     if (col(std::max(a.xlo, b.xlo)) != c || row(std::max(a.ylo, b.ylo)) != r) {
                         continue;  // tested in the corner's cell
                     }
-                    if (!pairApart(ends, i, j, reach)) {  // i < j: entries keep the edge order
+                    if (!pairApart(ends, rings, i, j, reach)) {  // i < j: entries keep the edge order
                         return false;
                     }
                 }
@@ -337,11 +372,13 @@ bool apart(std::span<const std::span<const Point>> rings, double distance, std::
     double largest = distance;
     std::vector<EdgeBox> boxes(n);
     std::vector<Ends<Point>> ends(n);
+    std::vector<std::uint32_t> starts;
+    starts.reserve(rings.size() + 1);
     std::size_t g = 0;
     double minX = std::numeric_limits<double>::infinity(), maxX = -minX, sumW = 0.0;
     for (const std::span<const Point> ring : rings) {
         const std::size_t m = ring.size();
-        const auto first = static_cast<std::uint32_t>(g), last = static_cast<std::uint32_t>(g + m - 1);
+        starts.push_back(static_cast<std::uint32_t>(g));
         for (std::size_t k = 0; k < m; ++k, ++g) {
             const Point& p = ring[k];
             const Point& q = ring[k + 1 == m ? 0 : k + 1];
@@ -350,7 +387,7 @@ bool apart(std::span<const std::span<const Point>> rings, double distance, std::
             }
             largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
             boxes[g] = {std::min(p.x, q.x), std::max(p.x, q.x), std::min(p.y, q.y), std::max(p.y, q.y)};
-            ends[g] = {&p, &q, first, last};
+            ends[g] = {&p, &q};
             minX = std::min(minX, p.x);
             maxX = std::max(maxX, p.x);
             sumW += boxes[g].xhi - boxes[g].xlo;
@@ -370,7 +407,10 @@ bool apart(std::span<const std::span<const Point>> rings, double distance, std::
         const double crowding = (sumW + static_cast<double>(n) * reach) / (maxX - minX + reach);
         pairing = n >= kGridMinimum && crowding > kGridCrowding ? Pairing::Grid : Pairing::Sweep;
     }
-    return pairing == Pairing::Grid ? apartInGrid(boxes, ends, reach, budget) : apartSwept(boxes, ends, reach, budget);
+    starts.push_back(static_cast<std::uint32_t>(n));
+    const RingStarts starting(std::move(starts));
+    return pairing == Pairing::Grid ? apartInGrid(boxes, ends, starting, reach, budget)
+                                    : apartSwept(boxes, ends, starting, reach, budget);
 }
 
 }  // namespace separation_detail

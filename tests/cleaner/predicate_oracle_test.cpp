@@ -120,12 +120,21 @@ TEST_F(PredicateOracle, UturnShortcutDecidesAsThePlainFormula) {
                 for (int k = 0; k < 600; ++k) {
                     const auto length = [&] { return scale * std::pow(10.0, -2 + 4 * unit(random)); };
                     const double turn = 2 * std::numbers::pi * unit(random);
-                    // Now and then a turn of almost exactly 0 or 180 degrees, or a right angle.
-                    const double angle = k % 5 == 0   ? std::numbers::pi * (1 + 1e-9 * (unit(random) - 0.5))
-                                         : k % 5 == 1 ? 1e-9 * (unit(random) - 0.5)
-                                         : k % 5 == 2 ? std::numbers::pi / 2
+                    // Now and then a turn of almost exactly 0 or 180 degrees, or a right
+                    // angle, or a thin spike: back along almost the same length, so that
+                    // the angles at its ends lie either side of a right angle.
+                    const bool spike = k % 6 == 3;
+                    const double angle = k % 6 == 0   ? std::numbers::pi * (1 + 1e-9 * (unit(random) - 0.5))
+                                         : k % 6 == 1 ? 1e-9 * (unit(random) - 0.5)
+                                         : k % 6 == 2 ? std::numbers::pi / 2
+                                         : spike      ? std::numbers::pi * (1 - 1e-3 * unit(random))
                                                       : 2 * std::numbers::pi * unit(random);
-                    const double la = length(), lb = length();
+                    // And small triangles, sides a few times the threshold and rounding
+                    // unit, where their angles alone may not settle the test.
+                    const bool small = k % 6 == 4;
+                    const auto side = [&] { return small ? scale * (0.5 + 8 * unit(random)) : length(); };
+                    const double la = side();
+                    const double lb = spike ? la * (1 + 2e-3 * (unit(random) - 0.5)) : side();
                     const Point p1{offset + 10 * unit(random), offset + 10 * unit(random)};
                     const Point p2{p1.x + la * std::cos(turn), p1.y + la * std::sin(turn)};
                     const Point p3{p2.x + lb * std::cos(turn + angle), p2.y + lb * std::sin(turn + angle)};

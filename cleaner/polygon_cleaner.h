@@ -140,6 +140,10 @@ private:
     // sides at vertex 2, u = 2 - 1 and v = 3 - 2 with squared lengths a2 and
     // b2, are long and meet at an obtuse corner.
     bool runsOnSurely(double ux, double uy, double a2, double vx, double vy, double b2) const;
+    // ThreePointsOnLineAndUturn of points 1, 2, 3 once runsOnSurely, given
+    // the same sides, has not settled it.
+    bool uturnNotRunningOn(double ux, double uy, double a2, double vx, double vy, double b2, double x1, double y1,
+                           double x2, double y2, double x3, double y3) const;
 
     void raise(const std::string& text) const;
     bool onlyErrorObjects() const;

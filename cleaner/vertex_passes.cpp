@@ -106,20 +106,22 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
         for (std::size_t k = 0; k < n; ++k) {
             const std::size_t middle = k + 1 == n ? 0 : k + 1;
             const std::size_t last = middle + 1 == n ? 0 : middle + 1;
-            if (which == LinePass::OverNext) {
-                const double vx = ring[last].x - ring[middle].x, vy = ring[last].y - ring[middle].y;
-                const double b2 = vx * vx + vy * vy;
-                const bool surelyNot = runsOnSurely(ux, uy, a2, vx, vy, b2);
-                ux = vx;
-                uy = vy;
-                a2 = b2;
-                if (surelyNot) continue;
-            }
             const gis::Point& a = ring[k];
             const gis::Point& b = ring[middle];
             const gis::Point& c = ring[last];
-            const bool hit = which == LinePass::OverNext ? ThreePointsOnLineAndUturn(a.x, a.y, b.x, b.y, c.x, c.y)
-                                                         : ThreePointsOnLine(a.x, a.y, b.x, b.y, c.x, c.y);
+            bool hit = false;
+            if (which == LinePass::OverNext) {
+                // ThreePointsOnLineAndUturn(a, b, c), from the sides it would form.
+                const double vx = c.x - b.x, vy = c.y - b.y;
+                const double b2 = vx * vx + vy * vy;
+                hit = !runsOnSurely(ux, uy, a2, vx, vy, b2) &&
+                      uturnNotRunningOn(ux, uy, a2, vx, vy, b2, a.x, a.y, b.x, b.y, c.x, c.y);
+                ux = vx;
+                uy = vy;
+                a2 = b2;
+            } else {
+                hit = ThreePointsOnLine(a.x, a.y, b.x, b.y, c.x, c.y);
+            }
             if (hit) {
                 hits.push_back(middle);
             }
@@ -239,11 +241,18 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
                                                   double y3) const {
     const double ux = x2 - x1, uy = y2 - y1;  // 1 -> 2
     const double vx = x3 - x2, vy = y3 - y2;  // 2 -> 3
-    const double wx = x3 - x1, wy = y3 - y1;  // 1 -> 3
-    const double a2 = ux * ux + uy * uy, b2 = vx * vx + vy * vy, c2 = wx * wx + wy * wy;
+    const double a2 = ux * ux + uy * uy, b2 = vx * vx + vy * vy;
     if (runsOnSurely(ux, uy, a2, vx, vy, b2)) {
         return false;
     }
+    return uturnNotRunningOn(ux, uy, a2, vx, vy, b2, x1, y1, x2, y2, x3, y3);
+}
+
+inline bool clsPolygonCleaner::uturnNotRunningOn(double ux, double uy, double a2, double vx, double vy, double b2,
+                                                 double x1, double y1, double x2, double y2, double x3,
+                                                 double y3) const {
+    const double wx = x3 - x1, wy = y3 - y1;  // 1 -> 3
+    const double c2 = wx * wx + wy * wy;
     const auto clear = [](double dot, double p, double q) { return dot > 0x1p-40 * (std::fabs(p) + std::fabs(q)); };
     const double s = std::fabs(ux) + std::fabs(uy) + std::fabs(vx) + std::fabs(vy);
     const double k = 2.0 * (threshold_ + roundingUnit_) + 1e-8 * (1.0 + s);

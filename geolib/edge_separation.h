@@ -20,6 +20,9 @@
 // library and the program both use it, on their own point types (anything
 // with double members x and y).
 
+#include "geolib/separation_pairs.h"
+#include "geolib/separation_runs.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -33,31 +36,6 @@
 namespace plyvet::geolib {
 
 namespace separation_detail {
-
-struct EdgeBox {
-    double xlo, xhi, ylo, yhi;
-};
-
-// Whether all of segment r-s lies beyond `gap` (maximum norm) on one side of
-// the line through p and q. A square of half side gap reaches
-// gap * (|nx| + |ny|) along a unit normal n, so the cross products must
-// exceed gap * (|dx| + |dy|). Each difference and product carries a relative
-// error below 2^-53, the cross product below 4 * 2^-53 of the sum of the
-// products' sizes; 2^-48 of that sum covers it eight times over, and the
-// reach gets the same margin for its own rounding. The absolute term covers
-// products that fall below the normal range.
-template <class Point>
-inline bool beyondLine(const Point& p, const Point& q, const Point& r, const Point& s, double gap) {
-    const double dx = q.x - p.x, dy = q.y - p.y;
-    const double rx = r.x - p.x, ry = r.y - p.y;
-    const double sx = s.x - p.x, sy = s.y - p.y;
-    const double crossR = dx * ry - dy * rx;
-    const double crossS = dx * sy - dy * sx;
-    const double errR = 0x1p-48 * (std::fabs(dx * ry) + std::fabs(dy * rx)) + 0x1p-1000;
-    const double errS = 0x1p-48 * (std::fabs(dx * sy) + std::fabs(dy * sx)) + 0x1p-1000;
-    const double reach = gap * (std::fabs(dx) + std::fabs(dy)) * (1 + 0x1p-48);
-    return (crossR > reach + errR && crossS > reach + errS) || (crossR < -(reach + errR) && crossS < -(reach + errS));
-}
 
 // Sorts by key. Along a ring the keys rise and fall in long runs (a round
 // outline is one rising and one falling run): the runs are taken as they
@@ -92,56 +70,6 @@ inline void sortByRuns(std::vector<Keyed>& items, std::vector<Keyed>& other, std
         items.swap(other);
         bounds.swap(merged);
     }
-}
-
-// Each edge's two ends.
-template <class Point>
-struct Ends {
-    const Point* p;
-    const Point* q;
-};
-
-// Which edges are neighbours: the edges of each ring are numbered on from
-// those of the ring before, and the first and last edge of a ring (the pair
-// that closes it) are neighbours too. Told from the edge numbers alone, so
-// that the pair tests load an edge's ends only for pairs that are not
-// neighbours.
-class RingStarts {
-public:
-    // Each ring's first edge in ascending order, then the number of edges.
-    explicit RingStarts(std::vector<std::uint32_t> starts) : starts_(std::move(starts)) {}
-
-    // For edges i < j.
-    bool neighbours(std::uint32_t i, std::uint32_t j) const {
-        const std::size_t rings = starts_.size() - 1;
-        if (j == i + 1) {
-            // Numbered one after the other: in one ring unless j begins the next.
-            for (std::size_t r = 1; r < rings; ++r) {
-                if (starts_[r] == j) return false;
-            }
-            return true;
-        }
-        for (std::size_t r = 0; r < rings; ++r) {
-            if (starts_[r] == i) return j + 1 == starts_[r + 1];
-        }
-        return false;
-    }
-
-private:
-    std::vector<std::uint32_t> starts_;
-};
-
-// Whether the two edges i < j, which pass the box test, keep their distance:
-// neighbours in one ring share a vertex and are exempt.
-template <class Point>
-bool pairApart(const std::vector<Ends<Point>>& ends, const RingStarts& rings, std::uint32_t i, std::uint32_t j,
-               double reach) {
-    if (rings.neighbours(i, j)) {
-        return true;
-    }
-    const Ends<Point>& e = ends[i];
-    const Ends<Point>& f = ends[j];
-    return beyondLine(*e.p, *e.q, *f.p, *f.q, reach) || beyondLine(*f.p, *f.q, *e.p, *e.q, reach);
 }
 
 // The sweep: all edges in one x order, each paired with the edges still
@@ -642,6 +570,14 @@ bool edgesApart(std::span<const Point> ring, const separation_detail::Centre& ce
         return false;
     }
     if (separation_detail::viewFrom(ring, centre, distance).has_value()) {
+        return true;
+    }
+    // Large rings of few runs that a vertical line meets a few times each
+    // (combs and zigzags along x) are asked by runs first; crowded ones
+    // (spirals) go to the grid.
+    if (ring.size() >= separation_detail::kRunSeparationMinimum &&
+        separation_detail::sampledCrowding(ring) <= separation_detail::kGridCrowding &&
+        separation_detail::apartByRuns(ring, distance, workPerEdge * ring.size() + 64)) {
         return true;
     }
     const std::span<const Point> rings[] = {ring};

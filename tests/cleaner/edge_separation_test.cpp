@@ -67,6 +67,21 @@ double closestApartEdges(const Ring& ring) {
     return closest;
 }
 
+// A spiral out from radius 1 over `turns` turns and back in `gap` outside
+// itself, `perTurn` vertices a turn each way.
+Ring woundSpiral(int turns, int perTurn, double gap) {
+    Ring spiral;
+    for (int v = 0; v < turns * perTurn; ++v) {
+        const double t = 2 * std::numbers::pi * v / perTurn;
+        spiral.push_back({(1 + t) * std::cos(t), (1 + t) * std::sin(t)});
+    }
+    for (int v = turns * perTurn - 1; v >= 0; --v) {
+        const double t = 2 * std::numbers::pi * v / perTurn;
+        spiral.push_back({(1 + gap + t) * std::cos(t), (1 + gap + t) * std::sin(t)});
+    }
+    return spiral;
+}
+
 Ring ringOf(const std::vector<PlyvetXY>& points) {
     Ring ring;
     for (const PlyvetXY& p : points) ring.push_back({p.x, p.y});
@@ -390,16 +405,7 @@ TEST(EdgeSeparation, GridPairsWhatTheSweepPairs) {
     // own case when the sweep is left to choose.
     for (int turns = 3; turns <= 12; turns += 3) {
         for (const double gap : {0.05, 0.2}) {
-            Ring spiral;
-            const int perTurn = 200;
-            for (int v = 0; v < turns * perTurn; ++v) {
-                const double t = 2 * std::numbers::pi * v / perTurn;
-                spiral.push_back({(1 + t) * std::cos(t), (1 + t) * std::sin(t)});
-            }
-            for (int v = turns * perTurn - 1; v >= 0; --v) {
-                const double t = 2 * std::numbers::pi * v / perTurn;
-                spiral.push_back({(1 + gap + t) * std::cos(t), (1 + gap + t) * std::sin(t)});
-            }
+            const Ring spiral = woundSpiral(turns, 200, gap);
             for (const double distance : {0.01, 0.3 * gap, 0.9 * gap, 1.1 * gap}) {
                 check({spiral}, distance, "spiral of " + std::to_string(turns) + " turns");
             }
@@ -423,6 +429,127 @@ TEST(EdgeSeparation, GridPairsWhatTheSweepPairs) {
 // own: on every benchmark shape at several spacings and distances, on parcels
 // with every fault kind, and on rings with a coordinate that is not finite
 // or so large that the sums overflow.
+// The proof by runs says "apart" only where every pair is apart. Each ring's
+// least distance between edges that share no vertex is found (by brute
+// force on rings small enough for it, else by bisection with the sweep,
+// which tests every pair its boxes bring together), and the proof is asked
+// just above it, where it must say no, and below it. Spirals, zigzags and
+// the benchmark shapes, as they are and with their vertices jittered, all
+// over or only around the vertices where runs turn back in x (the steepest
+// edges, and the zones about those vertices), so that the closest pair lies
+// now here, now there. Combs with vertical sides have more runs than the
+// proof takes on: it must decline them. It must prove the spirals and
+// zigzags it is there for.
+TEST(EdgeSeparation, RunProofOnlyWhereEveryPairIsApart) {
+    using geolib::separation_detail::apart;
+    using geolib::separation_detail::apartByRuns;
+    using geolib::separation_detail::Pairing;
+    constexpr std::size_t kUnlimited = std::size_t{1} << 40;
+    std::mt19937 random(31);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    const auto swept = [&](const Ring& ring, double distance) {
+        const std::span<const Point> rings[] = {ring};
+        return apart<Point>(rings, distance, kUnlimited, Pairing::Sweep);
+    };
+    // The least distance: exact, or the sweep's threshold, which lies below
+    // it by no more than its rounding margins.
+    const auto closest = [&](const Ring& ring) {
+        if (ring.size() <= 400) return closestApartEdges(ring);
+        double lo = 0.0, hi = 1.0;
+        if (!swept(ring, 0.0)) return 0.0;
+        while (swept(ring, hi)) hi *= 2;
+        for (int k = 0; k < 30; ++k) (swept(ring, (lo + hi) / 2) ? lo : hi) = (lo + hi) / 2;
+        return lo;
+    };
+    // Teeth of width w and gap g standing on a base, with vertical sides.
+    const auto comb = [](int teeth, double w, double g, double h) {
+        Ring ring;
+        for (int k = 0; k < teeth; ++k) {
+            const double x = k * (w + g);
+            ring.push_back({x, 0});
+            ring.push_back({x, h});
+            ring.push_back({x + w, h});
+            ring.push_back({x + w, 0});
+        }
+        ring.push_back({teeth * (w + g), -1});
+        ring.push_back({0, -1});
+        return ring;
+    };
+    struct Shape {
+        std::string what;
+        Ring ring;
+        double jitter;  // how far a vertex may be moved
+        bool wound;     // one the proof is there for
+    };
+    std::vector<Shape> shapes;
+    for (const int turns : {2, 5}) {
+        for (const double gap : {0.1, 0.4}) {
+            shapes.push_back({"spiral " + std::to_string(turns), woundSpiral(turns, 30, gap), 0.2 * gap, true});
+            shapes.push_back({"large spiral " + std::to_string(turns), woundSpiral(turns, 200, gap), 0.2 * gap, true});
+        }
+    }
+    shapes.push_back({"comb", comb(40, 1.0, 0.5, 10.0), 0.1, false});
+    // Two steep runs, 100 up for 1 across, 50 apart in y but only about 0.05
+    // apart across where the lower one comes up in the middle: a vertical
+    // gap far larger than the distance, and the closest pair far from both
+    // ends of the runs.
+    {
+        Ring band;
+        for (int k = 0; k <= 20; ++k) band.push_back({0.5 * k, 50.0 * k});
+        for (const double x : {10.0, 6.5, 6.0, 4.0, 3.5, 0.0}) {
+            band.push_back({x, 100 * x - (x == 4.0 || x == 6.0 ? 5.5 : 50.0)});
+        }
+        shapes.push_back({"steep band", band, 1e-4, false});
+    }
+    int proved = 0, provedWound = 0, asked = 0;
+    for (const Shape& shape : shapes) {
+        const std::size_t n = shape.ring.size();
+        // The vertices where runs turn back in x, and those next to them.
+        std::vector<bool> nearTurn(n, false);
+        for (std::size_t k = 0; k < n; ++k) {
+            const double a = shape.ring[(k + n - 1) % n].x, b = shape.ring[k].x, c = shape.ring[(k + 1) % n].x;
+            if ((b - a) * (c - b) <= 0) {
+                for (std::size_t m = k + n - 2; m <= k + n + 2; ++m) nearTurn[m % n] = true;
+            }
+        }
+        for (int variant = 0; variant < 4; ++variant) {
+            Ring ring = shape.ring;
+            if (variant > 0) {
+                for (std::size_t k = 0; k < n; ++k) {
+                    if (variant == 1 || nearTurn[k]) {
+                        const double scale = shape.jitter * (variant == 3 ? 3.0 : 1.0);
+                        ring[k] = {ring[k].x + scale * unit(random), ring[k].y + scale * unit(random)};
+                    }
+                }
+            }
+            const double c = closest(ring);
+            const std::string what = shape.what + " variant " + std::to_string(variant);
+            if (c == 0.0) {
+                EXPECT_FALSE(apartByRuns<Point>(ring, 0.0, kUnlimited)) << what;
+                continue;
+            }
+            EXPECT_FALSE(apartByRuns<Point>(ring, c * 1.001, kUnlimited)) << what << " closest " << c;
+            EXPECT_FALSE(apartByRuns<Point>(ring, c * 3, kUnlimited)) << what << " closest " << c;
+            for (const double share : {0.999, 0.5, 0.1}) {
+                ++asked;
+                const bool yes = apartByRuns<Point>(ring, c * share, kUnlimited);
+                proved += yes;
+                provedWound += yes && shape.wound;
+            }
+        }
+    }
+    // Degenerate rings: all on one vertical, repeated vertices, far out.
+    const double far = 1e300;
+    for (const Ring& ring : {Ring{{0, 0}, {0, 1}, {0, 2}, {0, 3}}, Ring{{0, 0}, {0, 0}, {0, 0}, {0, 0}},
+                             Ring{{0, 0}, {1, 1}, {2, 0}, {1, 1}, {0, 2}}}) {
+        for (const double distance : {0.0, 0.1, 1e300}) EXPECT_FALSE(apartByRuns<Point>(ring, distance, kUnlimited));
+    }
+    EXPECT_FALSE(apartByRuns<Point>(Ring{{-far, -far}, {-far, far}, {far, far}, {far, -far}}, 1.0, kUnlimited));
+    EXPECT_TRUE(apartByRuns<Point>(box(3.5e6, 5.8e6, 3.5e6 + 10, 5.8e6 + 10), 0.01, kUnlimited));
+    EXPECT_GT(proved, asked / 3);
+    EXPECT_GT(provedWound, 40);
+}
+
 TEST(EdgeSeparation, SurveyAgreesWithTheSeparateQuestions) {
     std::vector<Ring> rings;
     for (const bench::Shape shape : bench::kAllShapes) {

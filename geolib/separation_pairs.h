@@ -75,16 +75,23 @@ private:
 };
 
 // Whether the two edges i < j, which pass the box test, keep their distance:
-// neighbours in one ring share a vertex and are exempt.
-template <class Point>
-bool pairApart(const std::vector<Ends<Point>>& ends, const RingStarts& rings, std::uint32_t i, std::uint32_t j,
-               double reach) {
+// neighbours in one ring share a vertex and are exempt. `endsOf(k)` gives
+// edge k's Ends; it is asked only for pairs that are not neighbours.
+template <class EndsOf>
+bool pairApart(const RingStarts& rings, std::uint32_t i, std::uint32_t j, double reach, EndsOf&& endsOf) {
     if (rings.neighbours(i, j)) {
         return true;
     }
-    const Ends<Point>& e = ends[i];
-    const Ends<Point>& f = ends[j];
-    return beyondLine(*e.p, *e.q, *f.p, *f.q, reach) || beyondLine(*f.p, *f.q, *e.p, *e.q, reach);
+    const auto [p, q] = endsOf(i);
+    const auto [r, s] = endsOf(j);
+    return beyondLine(*p, *q, *r, *s, reach) || beyondLine(*r, *s, *p, *q, reach);
+}
+
+// The same with the ends of every edge in a table.
+template <class Point>
+bool pairApart(const std::vector<Ends<Point>>& ends, const RingStarts& rings, std::uint32_t i, std::uint32_t j,
+               double reach) {
+    return pairApart(rings, i, j, reach, [&](std::uint32_t k) { return ends[k]; });
 }
 
 }  // namespace plyvet::geolib::separation_detail

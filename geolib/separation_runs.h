@@ -130,14 +130,12 @@ private:
         return lo;
     }
 
-    // y of run r at x inside the x range of its edge at step t; exact at
-    // the edge's ends.
-    double yOn(const Run& r, std::uint32_t t, double x) const {
+    // y of run r at x inside the x range of its edge at step t, from the
+    // edge's grade (boundSlopes); exact at the edge's first end. A vertical
+    // edge never holds a point strictly inside a strip.
+    double yAt(const Run& r, std::uint32_t t, double x) const {
         const Step& p = at(r, t);
-        const Step& q = at(r, t + 1);
-        if (x == p.x) return p.y;
-        if (x == q.x) return q.y;
-        return p.y + (x - p.x) * ((q.y - p.y) / (q.x - p.x));
+        return p.y + (x - p.x) * grade_[r.offset + t];
     }
 
     // Edge k's ends.
@@ -154,9 +152,8 @@ private:
 
     // The shared pair test (pairApart) of edges e and f.
     bool edgesKeepApart(std::uint32_t e, std::uint32_t f) const {
-        const std::uint32_t i = std::min(e, f), j = std::max(e, f);
-        return rings_.neighbours(i, j) || beyondLine(from(i), to(i), from(j), to(j), reach_) ||
-               beyondLine(from(j), to(j), from(i), to(i), reach_);
+        return pairApart(rings_, std::min(e, f), std::max(e, f), reach_,
+                         [&](std::uint32_t k) { return Ends<Point>{&from(k), &to(k)}; });
     }
 
     bool spend(std::size_t work) {
@@ -358,7 +355,7 @@ private:
         order_.clear();
         for (const std::uint32_t r : active) {
             const Run& run = runs_[r];
-            order_.push_back({yOn(run, stepAt(run, middle), middle), r});
+            order_.push_back({yAt(run, stepAt(run, middle), middle), r});
         }
         if (!spend(order_.size())) {
             return false;
@@ -432,8 +429,6 @@ private:
     bool apartAbove(const Run& below, const Run& above, double lo, double hi) {
         const Step* const u = steps_.data() + below.offset;
         const Step* const w = steps_.data() + above.offset;
-        const double* const gu = grade_.data() + below.offset;
-        const double* const gw = grade_.data() + above.offset;
         const std::uint32_t iu0 = stepAt(below, lo), iw0 = stepAt(above, lo), iwn = stepAt(above, hi);
         // The slopes a window can meet from a point of edge f inside
         // [lo, hi]: none left of the edge that holds lo, none right of the
@@ -442,15 +437,10 @@ private:
             const std::size_t k = above.offset + f;
             return std::max(f == iw0 ? slope_[k] : leftSlope_[k], f == iwn ? slope_[k] : rightSlope_[k]);
         };
-        // Exact at the edge's first end; a vertical edge never holds a point
-        // strictly inside a strip.
-        const auto on = [](const Step* v, const double* g, std::uint32_t t, double x) {
-            return v[t].y + (x - v[t].x) * g[t];
-        };
         const auto clear = [&](double gap, double slope) { return gap > need_ + window_ * slope; };
         std::uint32_t iu = iu0, iw = iw0;
         double slope = steepest(iw);
-        if (!clear(on(w, gw, iw, lo) - on(u, gu, iu, lo), slope)) {
+        if (!clear(yAt(above, iw, lo) - yAt(below, iu, lo), slope)) {
             return false;
         }
         // Without branches on which run has the next vertex: at a vertex of
@@ -466,9 +456,9 @@ private:
             iu += static_cast<std::uint32_t>(xu == x);
             iw += static_cast<std::uint32_t>(xw == x);
             slope = steepest(iw);
-            ok &= clear(on(w, gw, iw, x) - on(u, gu, iu, x), std::max(before, slope));
+            ok &= clear(yAt(above, iw, x) - yAt(below, iu, x), std::max(before, slope));
         }
-        return ok && clear(on(w, gw, iw, hi) - on(u, gu, iu, hi), slope) && spend(iu - iu0 + iw - iw0 + 1);
+        return ok && clear(yAt(above, iw, hi) - yAt(below, iu, hi), slope) && spend(iu - iu0 + iw - iw0 + 1);
     }
 
     std::span<const Point> ring_;

@@ -632,23 +632,33 @@ std::int32_t neighbourAnswer(std::span<const PlyvetXY> ring, std::int32_t& a, st
     // The rest in one run, the X values of vertices ia .. ia + 2 handed on.
     // Neighbours only meet where X turns back or stays (neighboursMayMeet
     // asks that first): at vertex ia + 1, edges ia and ia + 1 run opposite
-    // ways in X or both keep it (every coordinate is finite here). Where X
-    // turns at vertex after vertex (spikes), each edge's turn is formed once.
+    // ways in X or both keep it (every coordinate is finite here). There the
+    // loop first asks what slopesSurelyDiffer asks, from the same products,
+    // wherever every difference lies within 2^-200 .. 2^200 in size: both
+    // edges are then sloped and moderate, and the products far from the ends
+    // of the range, so neighboursMayMeet would say no. Spikes turn back in X
+    // at vertex after vertex; their neighbours are settled without forming
+    // the edges' turns.
     const auto backOrStay = [](double x0, double x1, double x2) {
         return x1 > x0 ? x2 < x1 : x1 < x0 ? x2 > x1 : x2 == x1;
     };
     if (ia <= n - 2) {
         double x0 = ring[ia].x, x1 = ring[ia + 1].x;
-        std::int32_t turned = -1;  // the edge whose turn is in `after`
-        EdgeTurn after{};
         for (; ia <= n - 2; ++ia) {
             const PlyvetXY& r = ring[ia + 2 < n ? ia + 2 : 0];
             const double x2 = r.x;
             if (backOrStay(x0, x1, x2)) {
-                const EdgeTurn edge = turned == ia ? after : edgeTurn(ring[ia], ring[ia + 1]);
-                after = edgeTurn(ring[ia + 1], r);
-                turned = ia + 1;
-                if (neighboursMayMeet(edge, after))
+                const PlyvetXY& p = ring[ia];
+                const PlyvetXY& q = ring[ia + 1];
+                const double dx = q.x - p.x, dy = q.y - p.y, ex = r.x - q.x, ey = r.y - q.y;
+                const double first = dy * ex, second = ey * dx;
+                const double largest =
+                    std::max(std::max(std::fabs(dx), std::fabs(dy)), std::max(std::fabs(ex), std::fabs(ey)));
+                const double least =
+                    std::min(std::min(std::fabs(dx), std::fabs(dy)), std::min(std::fabs(ex), std::fabs(ey)));
+                const bool differ = std::fabs(first - second) > 0x1p-48 * (std::fabs(first) + std::fabs(second)) &&
+                                    least >= 0x1p-200 && largest <= 0x1p+200;
+                if (!differ && neighboursMayMeet(edgeTurn(p, q), edgeTurn(q, r)))
                     if (const auto found = meet(ia, ia + 1)) return *found;
             }
             x0 = x1;

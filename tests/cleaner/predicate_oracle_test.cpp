@@ -151,5 +151,68 @@ TEST_F(PredicateOracle, UturnShortcutDecidesAsThePlainFormula) {
     EXPECT_GT(total - turns, total / 10);  // and vertices the shortcut settles
 }
 
+// Middle points near the line through the two others, before, between and
+// beyond them, a few thresholds and rounding units off it: where the test
+// tells "far from the line" from the cross product alone, it decides as the
+// plain rounded formula. Lines at every direction, and nearly vertical ones
+// whose ends lie a rounding unit or so apart in x.
+TEST_F(PredicateOracle, MiddlePointsNearTheLineDecideAsThePlainFormula) {
+    std::mt19937_64 random(1208);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::size_t turns = 0, total = 0;
+    for (const std::int16_t granularity : {std::int16_t{0}, std::int16_t{3}, std::int16_t{6}}) {
+        for (const double threshold : {0.0, 0.001, 0.05, 2.0}) {
+            for (const double offset : {0.0, 3.5e6, -1e12}) {
+                cleaner().setGranularity(granularity);
+                cleaner().setIdenticalPointThresholdSize(threshold);
+                const Plain plain{granularity, threshold};
+                const double roundingUnit = std::pow(10.0, -granularity);
+                const double scale = threshold + roundingUnit;
+                for (int k = 0; k < 800; ++k) {
+                    const Point p1{offset + 10 * unit(random), offset + 10 * unit(random)};
+                    const double length = scale * std::pow(10.0, 4 * unit(random));
+                    const bool steep = k % 4 == 0;
+                    const double dx = steep ? roundingUnit * 3.5 * unit(random) * (k % 8 == 0 ? 1 : -1)
+                                            : length * std::cos(2 * std::numbers::pi * unit(random));
+                    const double dy = steep ? length : length * std::sin(2 * std::numbers::pi * unit(random));
+                    const Point p3{p1.x + dx, p1.y + dy};
+                    // Along the line: before 1, between, or beyond 3 (far beyond
+                    // on the steep lines, where the horizontal offset the plain
+                    // formula takes for a vertical line differs from the distance);
+                    // then off it by a few tenths to a few times the threshold and unit.
+                    const double far = steep ? 20.0 : 1.5;
+                    const double t = k % 3 == 0 ? -far * unit(random) : k % 3 == 1 ? unit(random) : 1 + far * unit(random);
+                    const double off = scale * std::pow(10.0, -1.5 + 2.5 * unit(random)) * (k % 2 == 0 ? 1 : -1);
+                    const double norm = std::hypot(dx, dy);
+                    const Point p2{p1.x + t * dx - off * dy / norm, p1.y + t * dy + off * dx / norm};
+                    const bool got = cleaner().ThreePointsOnLineAndUturn(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y);
+                    ASSERT_EQ(got, plain.uturn(p1, p2, p3)) << granularity << " " << threshold << " " << offset << " " << k;
+                    ASSERT_EQ(got, cleaner().ThreePointsOnLineAndUturnPlain(p1.x, p1.y, p2.x, p2.y, p3.x, p3.y)) << k;
+                    turns += got;
+                    ++total;
+                    if (k % 4 != 0) continue;
+                    // The pass over a ring of these points and one more, whose bounds
+                    // come from the whole ring: it drops what the plain formula finds.
+                    const Ring ring{p1, p2, p3, {p1.x - dy, p1.y + dx}};
+                    std::vector<bool> drop(ring.size());
+                    std::size_t drops = 0;
+                    for (std::size_t v = 0; v < ring.size(); ++v) {
+                        drop[v] = plain.uturn(ring[(v + 3) % 4], ring[v], ring[(v + 1) % 4]);
+                        drops += drop[v];
+                    }
+                    Ring kept;
+                    for (std::size_t v = 0; v < ring.size(); ++v) {
+                        if (!drop[v] || ring.size() - drops < 3) kept.push_back(ring[v]);
+                    }
+                    pass(&clsPolygonCleaner::EliminateOverNextPoints, Polygon{{ring}});
+                    ASSERT_EQ(cleaner().polygon(), Polygon{{kept}}) << granularity << " " << threshold << " " << k;
+                }
+            }
+        }
+    }
+    EXPECT_GT(turns, total / 10);
+    EXPECT_GT(total - turns, total / 3);
+}
+
 }  // namespace
 }  // namespace plyvet::cleaner_test

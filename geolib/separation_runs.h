@@ -46,6 +46,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -135,7 +136,7 @@ private:
     // edge never holds a point strictly inside a strip.
     double yAt(const Run& r, std::uint32_t t, double x) const {
         const Step& p = at(r, t);
-        return p.y + (x - p.x) * grade_[r.offset + t];
+        return p.y + (x - p.x) * slopes_[r.offset + t].grade;
     }
 
     // Edge k's ends.
@@ -377,38 +378,37 @@ private:
     // about a point of the edge can meet on either side. Rounded up by far
     // more than the quotients' own rounding; infinite for a vertical edge.
     bool boundSlopes() {
-        slope_.resize(steps_.size());
-        grade_.resize(steps_.size());
-        leftSlope_.resize(steps_.size());
-        rightSlope_.resize(steps_.size());
+        // Every entry is written below before it is read: left as allocated.
+        slopes_.reset(new Slopes[steps_.size()]);
         for (const Run& r : runs_) {
             const Step* const v = steps_.data() + r.offset;
-            double* const slope = slope_.data() + r.offset;
-            double* const grade = grade_.data() + r.offset;
+            Slopes* const bounds = slopes_.get() + r.offset;
             for (std::uint32_t t = 0; t < r.length; ++t) {
                 const double dx = v[t + 1].x - v[t].x;
-                grade[t] = dx > 0.0 ? (v[t + 1].y - v[t].y) / dx : 0.0;
-                slope[t] = dx > 0.0 ? std::fabs(grade[t]) * (1 + 0x1p-40) : kSteep;
+                const double grade = dx > 0.0 ? (v[t + 1].y - v[t].y) / dx : 0.0;
+                bounds[t].grade = grade;
+                bounds[t].slope = dx > 0.0 ? std::fabs(grade) * (1 + 0x1p-40) : kSteep;
             }
+            const auto slope = [&](std::uint32_t t) { return bounds[t].slope; };
             // The edges next to edge t are always within reach; those beyond
             // them only where the one next to it spans no more than D.
             std::size_t looked = 0;
             for (std::uint32_t t = 0; t < r.length; ++t) {
-                double left = slope[t], right = slope[t];
+                double left = slope(t), right = slope(t);
                 if (t > 0) {
-                    left = std::max(left, slope[t - 1]);
+                    left = std::max(left, slope(t - 1));
                     for (std::uint32_t k = t - 1; k > 0 && !(v[t].x - v[k].x > window_); --k, ++looked) {
-                        left = std::max(left, slope[k - 1]);
+                        left = std::max(left, slope(k - 1));
                     }
                 }
                 if (t + 1 < r.length) {
-                    right = std::max(right, slope[t + 1]);
+                    right = std::max(right, slope(t + 1));
                     for (std::uint32_t k = t + 2; k < r.length && !(v[k].x - v[t + 1].x > window_); ++k, ++looked) {
-                        right = std::max(right, slope[k]);
+                        right = std::max(right, slope(k));
                     }
                 }
-                leftSlope_[r.offset + t] = left;
-                rightSlope_[r.offset + t] = right;
+                bounds[t].left = left;
+                bounds[t].right = right;
             }
             if (!spend(looked)) {
                 return false;
@@ -435,7 +435,8 @@ private:
         // one that holds hi.
         const auto steepest = [&](std::uint32_t f) {
             const std::size_t k = above.offset + f;
-            return std::max(f == iw0 ? slope_[k] : leftSlope_[k], f == iwn ? slope_[k] : rightSlope_[k]);
+            const Slopes& b = slopes_[k];
+            return std::max(f == iw0 ? b.slope : b.left, f == iwn ? b.slope : b.right);
         };
         const auto clear = [&](double gap, double slope) { return gap > need_ + window_ * slope; };
         std::uint32_t iu = iu0, iw = iw0;
@@ -469,7 +470,12 @@ private:
     double largest_ = 0.0, reach_ = 0.0, window_ = 0.0, need_ = 0.0;
     std::vector<Run> runs_;
     std::vector<Step> steps_;
-    std::vector<double> slope_, grade_, leftSlope_, rightSlope_;  // per step of steps_: boundSlopes
+    // Per step of steps_ (boundSlopes): the edge's grade and slope bound, and
+    // the bounds of the edges a window about it can meet to its left and right.
+    struct Slopes {
+        double grade, slope, left, right;
+    };
+    std::unique_ptr<Slopes[]> slopes_;
     static constexpr double kSteep = std::numeric_limits<double>::infinity();
     std::vector<ZoneEdge> zone_, reaching_;
     std::vector<std::pair<double, std::uint32_t>> order_;

@@ -257,7 +257,8 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
         return false;
     }
     const double wx = x3 - x1, wy = y3 - y1;
-    const double largest = std::max({std::fabs(x1), std::fabs(y1), std::fabs(x2), std::fabs(y2), std::fabs(x3), std::fabs(y3)});
+    const double largest =
+        std::max({std::fabs(x1), std::fabs(y1), std::fabs(x2), std::fabs(y2), std::fabs(x3), std::fabs(y3)});
     if (farFromLine(ux, uy, wx, wy, wx * wx + wy * wy, lineBounds(largest))) {
         return false;
     }

@@ -383,6 +383,7 @@ private:
         for (const Run& r : runs_) {
             const Step* const v = steps_.data() + r.offset;
             Slopes* const bounds = slopes_.get() + r.offset;
+            bounds[r.length] = {};  // the run's last vertex begins no edge of it
             for (std::uint32_t t = 0; t < r.length; ++t) {
                 const double dx = v[t + 1].x - v[t].x;
                 const double grade = dx > 0.0 ? (v[t + 1].y - v[t].y) / dx : 0.0;

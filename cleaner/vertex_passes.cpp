@@ -22,6 +22,14 @@ namespace texts = cleaner_texts;
 
 namespace {
 
+// Vertices of one ring that get off-line bounds of their own before the
+// ring's largest coordinate is looked for.
+constexpr std::size_t kPointBoundsPerRing = 16;
+
+double largestOf(const gis::Point& a, const gis::Point& b, const gis::Point& c) {
+    return std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y), std::fabs(c.x), std::fabs(c.y)});
+}
+
 double euclid(double x1, double y1, double x2, double y2) {
     const double dx = x2 - x1;
     const double dy = y2 - y1;
@@ -106,8 +114,12 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
         // point; each side is the next vertex's first side.
         double ux = ring[1].x - ring[0].x, uy = ring[1].y - ring[0].y;
         double a2 = ux * ux + uy * uy;
-        // Formed at the first vertex that needs them: round outlines never do.
-        std::optional<LineBounds> bounds;
+        // The bounds of the off-line test: from the three points at the
+        // first few vertices that need them, from the whole ring once many
+        // do (spikes, zigzags). Round outlines need none, and a ring with a
+        // few sharp corners pays no pass over it.
+        std::optional<LineBounds> ringBounds;
+        std::size_t asked = 0;
         for (std::size_t k = 0; k < n; ++k) {
             const std::size_t middle = k + 1 == n ? 0 : k + 1;
             const std::size_t last = middle + 1 == n ? 0 : middle + 1;
@@ -120,11 +132,12 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
                 const double vx = c.x - b.x, vy = c.y - b.y;
                 const double b2 = vx * vx + vy * vy;
                 if (!runsOnSurely(ux, uy, a2, vx, vy, b2)) {
-                    if (!bounds) {
-                        bounds = lineBounds(cleaner_search::magnitude(ring));
+                    if (!ringBounds && ++asked > kPointBoundsPerRing) {
+                        ringBounds = lineBounds(cleaner_search::magnitude(ring));
                     }
+                    const LineBounds bounds = ringBounds ? *ringBounds : lineBounds(largestOf(a, b, c));
                     const double wx = c.x - a.x, wy = c.y - a.y;
-                    hit = !farFromLine(ux, uy, wx, wy, wx * wx + wy * wy, *bounds) &&
+                    hit = !farFromLine(ux, uy, wx, wy, wx * wx + wy * wy, bounds) &&
                           uturnNotRunningOn(ux, uy, a2, vx, vy, b2, a.x, a.y, b.x, b.y, c.x, c.y);
                 }
                 ux = vx;
@@ -257,9 +270,7 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
         return false;
     }
     const double wx = x3 - x1, wy = y3 - y1;
-    const double largest =
-        std::max({std::fabs(x1), std::fabs(y1), std::fabs(x2), std::fabs(y2), std::fabs(x3), std::fabs(y3)});
-    if (farFromLine(ux, uy, wx, wy, wx * wx + wy * wy, lineBounds(largest))) {
+    if (farFromLine(ux, uy, wx, wy, wx * wx + wy * wy, lineBounds(largestOf({x1, y1}, {x2, y2}, {x3, y3})))) {
         return false;
     }
     return uturnNotRunningOn(ux, uy, a2, vx, vy, b2, x1, y1, x2, y2, x3, y3);

@@ -157,6 +157,25 @@ TEST_F(PredicateOracle, UturnShortcutDecidesAsThePlainFormula) {
 // plain rounded formula. Lines at every direction, and nearly vertical ones
 // whose ends lie a rounding unit or so apart in x.
 TEST_F(PredicateOracle, MiddlePointsNearTheLineDecideAsThePlainFormula) {
+    // EliminateOverNextPoints on `ring` drops exactly the vertices the plain
+    // formula calls U-turns (all found on the unchanged ring), unless fewer
+    // than three would be left.
+    const auto expectPassAsPlain = [&](const Plain& plain, const Ring& ring) {
+        const std::size_t n = ring.size();
+        std::vector<bool> drop(n);
+        std::size_t drops = 0;
+        for (std::size_t v = 0; v < n; ++v) {
+            drop[v] = plain.uturn(ring[(v + n - 1) % n], ring[v], ring[(v + 1) % n]);
+            drops += drop[v];
+        }
+        Ring kept;
+        for (std::size_t v = 0; v < n; ++v) {
+            if (!drop[v] || n - drops < 3) kept.push_back(ring[v]);
+        }
+        pass(&clsPolygonCleaner::EliminateOverNextPoints, Polygon{{ring}});
+        EXPECT_EQ(cleaner().polygon(), Polygon{{kept}}) << plain.granularity << " " << plain.threshold << " n " << n;
+    };
+    Ring long_;
     std::mt19937_64 random(1208);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::size_t turns = 0, total = 0;
@@ -191,22 +210,15 @@ TEST_F(PredicateOracle, MiddlePointsNearTheLineDecideAsThePlainFormula) {
                     turns += got;
                     ++total;
                     if (k % 4 != 0) continue;
-                    // The pass over a ring of these points and one more, whose bounds
-                    // come from the whole ring: it drops what the plain formula finds.
-                    const Ring ring{p1, p2, p3, {p1.x - dy, p1.y + dx}};
-                    std::vector<bool> drop(ring.size());
-                    std::size_t drops = 0;
-                    for (std::size_t v = 0; v < ring.size(); ++v) {
-                        drop[v] = plain.uturn(ring[(v + 3) % 4], ring[v], ring[(v + 1) % 4]);
-                        drops += drop[v];
-                    }
-                    Ring kept;
-                    for (std::size_t v = 0; v < ring.size(); ++v) {
-                        if (!drop[v] || ring.size() - drops < 3) kept.push_back(ring[v]);
-                    }
-                    pass(&clsPolygonCleaner::EliminateOverNextPoints, Polygon{{ring}});
-                    ASSERT_EQ(cleaner().polygon(), Polygon{{kept}}) << granularity << " " << threshold << " " << k;
+                    // The pass over a ring of these points and one more: it drops what
+                    // the plain formula finds.
+                    expectPassAsPlain(plain, Ring{p1, p2, p3, {p1.x - dy, p1.y + dx}});
+                    long_.insert(long_.end(), {p1, p2, p3});
                 }
+                // And over a ring of all those triples in a row, where most vertices
+                // ask the test and its bounds come from the whole ring.
+                expectPassAsPlain(plain, long_);
+                long_.clear();
             }
         }
     }

@@ -144,15 +144,6 @@ private:
     // the same sides, has not settled it.
     bool uturnNotRunningOn(double ux, double uy, double a2, double vx, double vy, double b2, double x1, double y1,
                            double x2, double y2, double x3, double y3) const;
-    // ThreePointsOnLine of points 1, 2, 3 false for certain (u = 2 - 1,
-    // w = 3 - 1, c2 = |w|^2), on a ring whose coordinates are at most
-    // `largest` in size: the bounds are formed once for the ring.
-    struct LineBounds {
-        double k2;      // the squared distance to clear, cut for its rounding
-        double xLimit;  // the limit roundedDiffer compares |x1 - x3| with, at its largest
-    };
-    LineBounds lineBounds(double largest) const;
-    bool farFromLine(double ux, double uy, double wx, double wy, double c2, const LineBounds& bounds) const;
 
     void raise(const std::string& text) const;
     bool onlyErrorObjects() const;

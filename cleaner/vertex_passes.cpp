@@ -8,12 +8,9 @@
 
 #include "cleaner/event_texts.h"
 #include "cleaner/polygon_cleaner.h"
-#include "cleaner/vertex_search.h"
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <optional>
 #include <utility>
 
 namespace plyvet {
@@ -21,14 +18,6 @@ namespace plyvet {
 namespace texts = cleaner_texts;
 
 namespace {
-
-// Vertices of one ring that get off-line bounds of their own before the
-// ring's largest coordinate is looked for.
-constexpr std::size_t kPointBoundsPerRing = 16;
-
-double largestOf(const gis::Point& a, const gis::Point& b, const gis::Point& c) {
-    return std::max({std::fabs(a.x), std::fabs(a.y), std::fabs(b.x), std::fabs(b.y), std::fabs(c.x), std::fabs(c.y)});
-}
 
 double euclid(double x1, double y1, double x2, double y2) {
     const double dx = x2 - x1;
@@ -114,12 +103,6 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
         // point; each side is the next vertex's first side.
         double ux = ring[1].x - ring[0].x, uy = ring[1].y - ring[0].y;
         double a2 = ux * ux + uy * uy;
-        // The bounds of the off-line test: from the three points at the
-        // first few vertices that need them, from the whole ring once many
-        // do (spikes, zigzags). Round outlines need none, and a ring with a
-        // few sharp corners pays no pass over it.
-        std::optional<LineBounds> ringBounds;
-        std::size_t asked = 0;
         for (std::size_t k = 0; k < n; ++k) {
             const std::size_t middle = k + 1 == n ? 0 : k + 1;
             const std::size_t last = middle + 1 == n ? 0 : middle + 1;
@@ -131,15 +114,8 @@ void clsPolygonCleaner::dropMiddlePoints(LinePass which, bool& changed) {
                 // ThreePointsOnLineAndUturn(a, b, c), from the sides it would form.
                 const double vx = c.x - b.x, vy = c.y - b.y;
                 const double b2 = vx * vx + vy * vy;
-                if (!runsOnSurely(ux, uy, a2, vx, vy, b2)) {
-                    if (!ringBounds && ++asked > kPointBoundsPerRing) {
-                        ringBounds = lineBounds(cleaner_search::magnitude(ring));
-                    }
-                    const LineBounds bounds = ringBounds ? *ringBounds : lineBounds(largestOf(a, b, c));
-                    const double wx = c.x - a.x, wy = c.y - a.y;
-                    hit = !farFromLine(ux, uy, wx, wy, wx * wx + wy * wy, bounds) &&
-                          uturnNotRunningOn(ux, uy, a2, vx, vy, b2, a.x, a.y, b.x, b.y, c.x, c.y);
-                }
+                hit = !runsOnSurely(ux, uy, a2, vx, vy, b2) &&
+                      uturnNotRunningOn(ux, uy, a2, vx, vy, b2, a.x, a.y, b.x, b.y, c.x, c.y);
                 ux = vx;
                 uy = vy;
                 a2 = b2;
@@ -269,39 +245,7 @@ bool clsPolygonCleaner::ThreePointsOnLineAndUturn(double x1, double y1, double x
     if (runsOnSurely(ux, uy, a2, vx, vy, b2)) {
         return false;
     }
-    const double wx = x3 - x1, wy = y3 - y1;
-    if (farFromLine(ux, uy, wx, wy, wx * wx + wy * wy, lineBounds(largestOf({x1, y1}, {x2, y2}, {x3, y3})))) {
-        return false;
-    }
     return uturnNotRunningOn(ux, uy, a2, vx, vy, b2, x1, y1, x2, y2, x3, y3);
-}
-
-// Point 2 so far from the line through 1 and 3 that ThreePointsOnLine is
-// false for certain, without asking the library: the tips of spikes and
-// zigzags, whose angles alone need the tiers of uturnNotRunningOn.
-// lineDistance takes its slope branch for certain when x1 and x3 are a
-// rounding unit apart (the quick answer of roundedDiffer; its limit grows
-// with |x1| + |x3|, at most twice the largest coordinate, and every step of
-// the comparison is monotone, so the limit for the largest coordinate is
-// enough). There its value lies within 2^-48 (|x1| + ... + |y3|) plus a
-// relative 2^-50 of the true distance e = |u x w| / |w|, u = 2 - 1 and
-// w = 3 - 1 (the slope's own rounding moves the distance by at most
-// 2^-51 (|u.x| + |u.y|)). With e at least K = 2 (threshold + unit) +
-// 1e-8 (1 + six times the largest coordinate), that value clears what
-// clearlyAtLeast asks, and lineDistance returns it unrounded. Compared
-// squared: the cross product less its rounding, squared, against K^2 |w|^2,
-// cut by far more than their own rounding. An infinite threshold (or a K
-// beyond the double range) makes the test false.
-clsPolygonCleaner::LineBounds clsPolygonCleaner::lineBounds(double largest) const {
-    const double k = 2.0 * (threshold_ + roundingUnit_) + 1e-8 * (1.0 + 6.0 * largest);
-    return {k * k * (1 + 0x1p-40), 1e-9 * (2.0 * largest)};
-}
-
-inline bool clsPolygonCleaner::farFromLine(double ux, double uy, double wx, double wy, double c2,
-                                           const LineBounds& bounds) const {
-    const double p = ux * wy, q = uy * wx;
-    const double low = std::fabs(p - q) - 0x1p-40 * (std::fabs(p) + std::fabs(q));
-    return low > 0.0 && low * low > bounds.k2 * c2 && clearlyAtLeast(std::fabs(wx), bounds.xLimit);
 }
 
 inline bool clsPolygonCleaner::uturnNotRunningOn(double ux, double uy, double a2, double vx, double vy, double b2,

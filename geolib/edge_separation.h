@@ -201,33 +201,24 @@ bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point
         return toRow == 0.0 ? std::size_t{0}
                             : static_cast<std::size_t>(static_cast<std::int64_t>(std::min((v - minY) * toRow, lastRow)));
     };
-    // Each edge's columns and rows, formed once: the fill and the test of
-    // the corner's cell read them again. Cell numbers fit 32 bits (at most
-    // two cells an edge; rings of more than 2^31 edges are not asked).
     struct Cells {
-        std::uint32_t c0, c1, r0, r1;
+        std::size_t c0, c1, r0, r1;
     };
-    const std::size_t cells = nx * ny;
-    if (cells > 0xFFFFFFFFu) {
-        return false;
-    }
-    std::vector<Cells> cellsOf(n);
-    for (std::size_t g = 0; g < n; ++g) {
-        const EdgeBox& b = boxes[g];
-        cellsOf[g] = {static_cast<std::uint32_t>(col(b.xlo)), static_cast<std::uint32_t>(col(b.xhi + reach)),
-                      static_cast<std::uint32_t>(row(b.ylo)), static_cast<std::uint32_t>(row(b.yhi + reach))};
-    }
+    const auto cellsOf = [&](const EdgeBox& b) {
+        return Cells{col(b.xlo), col(b.xhi + reach), row(b.ylo), row(b.yhi + reach)};
+    };
 
     // Counting sort of (cell, edge) entries by cell; the entries of a cell
     // keep the edge order. The counts are summed into the end of each
     // cell's entries, and the edges, taken from the last, are placed from
     // there downwards: start[cell] then holds where the cell's entries
     // begin, start[cells] where they all end.
+    const std::size_t cells = nx * ny;
     std::vector<std::uint32_t> start(cells + 1, 0);
     std::size_t entries = 0;
-    for (const Cells& e : cellsOf) {
-        const auto [c0, c1, r0, r1] = e;
-        entries += std::size_t{c1 - c0 + 1} * std::size_t{r1 - r0 + 1};
+    for (const EdgeBox& b : boxes) {
+        const auto [c0, c1, r0, r1] = cellsOf(b);
+        entries += (c1 - c0 + 1) * (r1 - r0 + 1);
         if (entries > budget || entries > 0xFFFFFFFFu) {
             return false;
         }
@@ -248,7 +239,7 @@ bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point
     }
     std::vector<std::uint32_t> member(entries);
     for (std::size_t g = n; g-- > 0;) {
-        const auto [c0, c1, r0, r1] = cellsOf[g];
+        const auto [c0, c1, r0, r1] = cellsOf(boxes[g]);
         for (std::size_t r = r0; r <= r1; ++r) {
             for (std::size_t c = c0; c <= c1; ++c) member[--start[r * nx + c]] = static_cast<std::uint32_t>(g);
         }
@@ -266,9 +257,7 @@ bool apartInGrid(const std::vector<EdgeBox>& boxes, const std::vector<Ends<Point
                     if (!(a.xlo <= b.xhi + reach && b.xlo <= axhi && a.ylo <= b.yhi + reach && b.ylo <= ayhi)) {
                         continue;
                     }
-                    // The corner's cell: col and row are monotone, so the cell
-                    // of the larger lower bound is the larger of the two cells.
-                    if (std::max(cellsOf[i].c0, cellsOf[j].c0) != c || std::max(cellsOf[i].r0, cellsOf[j].r0) != r) {
+                    if (col(std::max(a.xlo, b.xlo)) != c || row(std::max(a.ylo, b.ylo)) != r) {
                         continue;  // tested in the corner's cell
                     }
                     if (!pairApart(ends, rings, i, j, reach)) {  // i < j: entries keep the edge order
